@@ -1,0 +1,203 @@
+// The process-wide trace, the once-only module set-up and the crash report
+// written by the terminate handler.
+#include "logline.hpp"
+#include "veldra.hpp"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <exception>
+#include <fstream>
+#include <typeinfo>
+
+#if __has_include(<cxxabi.h>)
+#include <cxxabi.h>
+#define VELDRA_HAS_CXXABI 1
+#endif
+
+namespace VELDRA {
+
+terminate_handler oldtermfunc = nullptr;
+bool init = false;
+
+// Numbers made by other translation units' static initialisers log too, so
+// the trace is built ahead of ordinary static objects where the toolchain
+// allows it.
+#if defined(__GNUC__)
+std::stringstream logstream __attribute__((init_priority(101)));
+#else
+std::stringstream logstream;
+#endif
+
+namespace {
+
+// "VELDRA [" + 24 characters of ctime text + "]: ", remade only when the
+// second changes: converting to local time costs far more than the append.
+struct lineprefix {
+  bool valid;
+  std::time_t second;
+  std::size_t length;
+  char text[64];
+};
+lineprefix prefix; // constant-initialised: usable before any constructor
+
+void formatprefix(std::time_t now) {
+  static const char weekdays[7][4] = {"Sun", "Mon", "Tue", "Wed",
+                                      "Thu", "Fri", "Sat"};
+  static const char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::tm parts{};
+  int written;
+  // The layout of ctime/asctime, built without their shared static buffer
+  // and without dereferencing a null result for unrepresentable times.
+  if (localtime_r(&now, &parts) != nullptr) {
+    written = std::snprintf(
+        prefix.text, sizeof prefix.text,
+        "VELDRA [%.3s %.3s%3d %.2d:%.2d:%.2d %d]: ", weekdays[parts.tm_wday],
+        months[parts.tm_mon], parts.tm_mday, parts.tm_hour, parts.tm_min,
+        parts.tm_sec, parts.tm_year + 1900);
+  } else {
+    written = std::snprintf(prefix.text, sizeof prefix.text,
+                            "VELDRA [??? ??? ?? ??:??:?? ????]: ");
+  }
+  prefix.length = static_cast<std::size_t>(written);
+  prefix.second = now;
+  prefix.valid = true;
+}
+
+// One line: prefix, the message in two pieces, newline.  Written straight
+// into the stream's buffer; the stream is flushed like any line-oriented log.
+void appendline(std::string_view message, std::string_view tail) {
+  const std::time_t now = std::time(nullptr);
+  if (!prefix.valid || now != prefix.second) {
+    formatprefix(now);
+  }
+  std::streambuf& buffer = *logstream.rdbuf();
+  buffer.sputn(prefix.text, static_cast<std::streamsize>(prefix.length));
+  buffer.sputn(message.data(), static_cast<std::streamsize>(message.size()));
+  buffer.sputn(tail.data(), static_cast<std::streamsize>(tail.size()));
+  buffer.sputc('\n');
+  logstream.flush();
+}
+
+// The crash report must carry on whatever logging does: out of memory, a
+// line is simply missing.
+void trylog(std::string_view message, std::string_view tail = {}) noexcept {
+  try {
+    appendline(message, tail);
+  } catch (...) {
+  }
+}
+
+// Names the exception in flight, if any: mangled type name and what().
+// Exceptions not derived from std::exception keep "UNKNOWN" as message.
+void describecurrentexception(std::string& type, std::string& message) {
+  if (!std::current_exception()) {
+    return;
+  }
+  try {
+    std::rethrow_exception(std::current_exception());
+  } catch (const std::exception& e) {
+    type = typeid(e).name();
+    message = e.what();
+  } catch (...) {
+#ifdef VELDRA_HAS_CXXABI
+    if (const std::type_info* handled = abi::__cxa_current_exception_type()) {
+      type = handled->name();
+    }
+#endif
+  }
+}
+
+void writetrace(std::ofstream& dump) noexcept {
+  if (!dump.is_open()) {
+    return;
+  }
+  try {
+    // Streamed buffer to buffer: a large trace is never copied whole.
+    std::streambuf* trace = logstream.rdbuf();
+    trace->pubseekoff(0, std::ios::beg, std::ios::in);
+    dump << trace;
+  } catch (...) {
+  }
+}
+
+[[noreturn]] void handover() {
+  if (oldtermfunc != nullptr) {
+    oldtermfunc();
+  }
+  // A terminate handler must not return.
+  std::abort();
+}
+
+} // namespace
+
+namespace detail {
+
+void logline(std::string_view message) { appendline(message, {}); }
+
+void logline(std::string_view message, std::uint64_t number) {
+  char text[24];
+  const auto result = std::to_chars(text, text + sizeof text, number);
+  appendline(message, std::string_view(text, result.ptr - text));
+}
+
+} // namespace detail
+
+void log(std::string target) { appendline(target, {}); }
+
+void setup() {
+  if (init) {
+    return;
+  }
+  detail::logline("First fixedint/fixedfloat object created!");
+  detail::logline("Start Initialization of Veldra Arithmetic module.");
+  init = true;
+  detail::logline("Setting up log dumper...");
+  // A caller that cleared `init` must not make the report hand over to
+  // itself.
+  const terminate_handler previous = std::set_terminate(logdumper);
+  if (previous != logdumper) {
+    oldtermfunc = previous;
+  }
+  detail::logline("Done. Init Successful");
+}
+
+void logdumper() {
+  // Re-entered (a terminate from inside the report or from the earlier
+  // handler): end at once rather than loop.
+  static bool reporting = false;
+  if (reporting) {
+    std::abort();
+  }
+  reporting = true;
+
+  trylog("Terminate called. Preparing report.");
+  std::ofstream dump;
+  try {
+    dump.open("logs/veldra.log", std::ios::out);
+  } catch (...) {
+  }
+  trylog("Opened File.");
+  trylog("Rethrowing exception and getting type.");
+
+  std::string excptype = "UNKNOWN";
+  std::string message = "UNKNOWN";
+  try {
+    describecurrentexception(excptype, message);
+  } catch (...) {
+  }
+  trylog("Exception type: ", excptype);
+  trylog("what(): ", message);
+  trylog("--- LOG END: NO FURTHER MESSAGES ---");
+
+  writetrace(dump);
+  try {
+    dump.close();
+  } catch (...) {
+  }
+  handover();
+}
+
+} // namespace VELDRA

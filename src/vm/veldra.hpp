@@ -1,0 +1,214 @@
+// veldra: decimal arithmetic with fixed lengths and a built-in trace.
+//
+// Two value types live in the namespace VELDRA:
+//
+//   fixedint    a signed integer of a fixed number of decimal digits, held one
+//               digit per element (least significant first), sign apart.
+//                 fixedint(5, -42).asstring()          -> "-42"
+//                 (fixedint(2, 99) * fixedint(2, 99))  -> 1   (wraps to 2
+//                 digits)
+//   fixedfloat  a fixed-point number of even length: the upper half of its
+//               digits is the integer part, the lower half the fraction.
+//                 fixedfloat f(8); f = 78.9f;  f.asstring()  -> "78.9"
+//                 (f * g) truncates toward zero at four fraction digits
+//
+// Every object made, resized or destroyed writes a line to the in-memory
+// trace `logstream`.  Nothing reaches the disk during a normal run: when the
+// process ends through std::terminate (an uncaught exception, or a direct
+// call), the handler installed by the first number made appends the
+// exception's type and message and writes the whole trace to
+// "logs/veldra.log" under the working directory, if that directory exists.
+//
+// Operators take their right operand by value and return new numbers made
+// with the default flags.  Failures throw standard exceptions with fixed
+// messages; the library catches nothing of the caller's.  One thread only.
+#ifndef VELDRA_VELDRA_HPP
+#define VELDRA_VELDRA_HPP
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace VELDRA {
+
+// ---------------------------------------------------------------------------
+// The trace and the crash report
+// ---------------------------------------------------------------------------
+
+typedef void (*terminate_handler)();
+
+// The handler that was installed when setup() ran; never logdumper itself.
+extern terminate_handler oldtermfunc;
+// The whole trace of the process, oldest line first.  It only grows.
+extern std::stringstream logstream;
+// True once setup() has been entered.
+extern bool init;
+
+// Appends "VELDRA [<ctime text without its newline>]: <target>\n".
+// Works before setup() and never calls it.
+void log(std::string target);
+
+// Once per process: logs four start-up lines and installs logdumper as the
+// terminate handler, keeping the previous one in oldtermfunc.  Every
+// constructor of fixedint that takes a length calls it first.
+void setup();
+
+// The terminate handler: logs six closing lines naming the exception in
+// flight ("UNKNOWN" when there is none), writes the trace to
+// "logs/veldra.log" (replacing it) and hands over to oldtermfunc.  It never
+// throws and never recurses.
+void logdumper();
+
+class fixedfloat;
+
+// ---------------------------------------------------------------------------
+// fixedint
+// ---------------------------------------------------------------------------
+//
+// A signed decimal integer of `size` digits.  digits[0] is the units digit.
+// The value is the magnitude, negated when `isneg`; a negative zero exists,
+// renders as "-0" and differs from zero under ==.  Every operation keeps
+// digits.size() == size; a caller writing the public members must too.
+//
+//   fixedint(5, 123).asstring()     -> "123"   digits 3,2,1,0,0
+//   fixedint(3, 1234)               -> throws std::out_of_range
+//   fixedint(1, 7) + fixedint(1, 5) -> 2, and the left operand then holds 1
+//                                      (the carry), unless throwwhenover
+class fixedint {
+public:
+  bool isneg = false;
+  std::uint64_t size = 0;
+  // False: assignment from a machine integer keeps the sign, and + and *
+  // treat this number (as the left operand) as unsigned.
+  bool numsigned = true;
+  // True: an overflowing + or - throws std::overflow_error instead of
+  // wrapping.
+  bool throwwhenover = false;
+  std::vector<signed char> digits;
+
+  // `length` zero digits.  fixedint(0) is a number with no digits.
+  explicit fixedint(std::uint64_t length);
+  // `length` digits holding `initial`; std::out_of_range "Input int bigger
+  // than size!" when it has more digits than `length`.
+  fixedint(std::uint64_t length, std::int64_t initial);
+  // Copies and moves log nothing; a moved-from number has length 0.
+  fixedint(const fixedint& other);
+  fixedint(fixedint&& other) noexcept;
+  fixedint& operator=(const fixedint& other);
+  fixedint& operator=(fixedint&& other) noexcept;
+  ~fixedint();
+
+  // Changes the length: growing adds zeros at the top, shrinking drops the
+  // top places (the magnitude modulo 10^length).  Sign and flags stay.
+  void resize(std::uint64_t length);
+  // Magnitude times ten, the top digit dropped.  No-op at length 0.
+  void wholeshiftl();
+  // Magnitude divided by ten, the sign kept (-7 becomes -0).  No-op at
+  // length 0.
+  void wholeshiftr();
+
+  // Stores `val` without changing the length; std::out_of_range "Input int
+  // bigger than size!" (number unchanged) when it does not fit.  With
+  // numsigned false the sign of `val` is dropped and isneg kept.
+  fixedint& operator=(std::int64_t val);
+  // The integer part of `val` as a number of length val.size.  The sign
+  // stays behind: a negative fixedfloat gives its magnitude.
+  fixedint& operator=(const fixedfloat& val);
+
+  // Decimal text: "-" when negative, no leading zeros, "0" for zero, ""
+  // for length 0.  An element outside 0..9 prints as its decimal value.
+  std::string asstring() const;
+  // The value as int64_t; std::overflow_error when it does not fit.
+  std::int64_t getasstdint() const;
+  // The digits without leading zeros, least significant first; empty for
+  // zero.
+  std::vector<signed char> getshorteneddigits() const;
+  // Logged copies (they write the creation lines) carrying the flags over.
+  fixedint getcopy() const;
+  fixedint abs() const;
+  // Inverts the sign, zero included.
+  void flipsign();
+
+  // Equal digit vectors (so equal lengths) and equal signs.
+  bool operator==(fixedint x) const;
+  bool operator!=(fixedint x) const;
+  // By value across lengths; the sign decides first, so 0 > -0.
+  bool operator>(fixedint x) const;
+  // !(*this > x) && *this != x, so true both ways for one value held at
+  // two lengths.
+  bool operator<(fixedint x) const;
+
+  // Sum and difference of numbers of equal length (std::length_error "Int
+  // sizes are not equal!" otherwise).  On overflow: std::overflow_error
+  // "Overflow occured." with this number unchanged when throwwhenover, or
+  // else the sum modulo 10^size, this number receiving the carry.
+  fixedint operator+(fixedint x);
+  fixedint operator-(fixedint x);
+  // Product modulo 10^size of numbers of equal length; never throws on
+  // overflow.
+  fixedint operator*(fixedint x) const;
+};
+
+// ---------------------------------------------------------------------------
+// fixedfloat
+// ---------------------------------------------------------------------------
+//
+// A fixed-point number of `size` digits (even), h = size / 2 of them before
+// the point and h after.  `digits` holds the magnitude times 10^h and is
+// never negative itself; the sign is `isneg`.
+//
+//   fixedfloat f(8); f = 0.123f;  f.asstring()   -> "0.123"
+//   f = 3.14159f                                 -> throws std::length_error
+//                                                   (needs 8 fraction digits)
+//   fixedfloat(7)                                -> throws std::runtime_error
+class fixedfloat {
+public:
+  fixedint digits;
+  std::uint64_t size = 0;
+  bool floatsigned = true;
+  bool isneg = false;
+
+  // Zero of `length` digits; std::runtime_error "length should be able to
+  // be divided by 2!" for an odd length.
+  explicit fixedfloat(std::uint64_t length);
+  fixedfloat(const fixedfloat& other);
+  fixedfloat& operator=(const fixedfloat& other) = default;
+  ~fixedfloat();
+
+  // Makes this number zero with `length` digits.
+  void init(std::uint64_t length);
+
+  // New numbers of length `size`: the integer digits (magnitude) in places
+  // 0..h-1, and the fraction digits read as an integer (78.9 -> 9000).
+  fixedint getintpart() const;
+  fixedint getfractionpart() const;
+  // Moves the sign of `digits` into `isneg`.
+  void updsign();
+
+  // The integer `val` with a zero fraction, its sign included; only its
+  // lowest h digits are kept.  std::out_of_range "Val too small for
+  // fixedfloat!" when val.size < h.
+  fixedfloat& operator=(fixedint val);
+  // The digits of the single-precision value itself: the fraction is scaled
+  // by ten until it is integral within 0.001 (0.123f -> 0.123,
+  // 0.0005f -> 0.0).  Throws std::out_of_range (number unchanged) for a
+  // value that is not finite, whose integer part is outside int64_t, or has
+  // more than h digits; std::length_error "Fraction of float too big to fit
+  // in fixedfloat!" (integer part kept) when the fraction needs more than h
+  // places.
+  fixedfloat& operator=(float val);
+
+  // "-" when negative, the integer digits ("0" at least), ".", the fraction
+  // without trailing zeros ("0" at least): "78.9", "-0.05", "5.0", "-0.0".
+  std::string asstring() const;
+
+  // The product truncated toward zero at h fraction digits, the integer
+  // digits above h dropped.  std::length_error "Size is not equal!" for
+  // different lengths.
+  fixedfloat operator*(fixedfloat x) const;
+};
+
+} // namespace VELDRA
+
+#endif // VELDRA_VELDRA_HPP
