@@ -1,0 +1,44 @@
+// Digit-array kernels behind the number classes.  Internal: not installed.
+//
+// A digit array holds one decimal digit per element, least significant
+// first, as fixedint::digits does.  "Well-formed" means every element lies in
+// 0..9; the public members let a caller store anything, so each entry point
+// says what it accepts.
+#ifndef VELDRA_DECIMAL_KERNELS_HPP
+#define VELDRA_DECIMAL_KERNELS_HPP
+
+#include <cstddef>
+
+namespace VELDRA {
+namespace detail {
+
+using digit = signed char;
+
+// True when every element of d[0, n) lies in 0..9.
+bool wellformed(const digit* d, std::size_t n);
+
+// Index of the highest non-zero element plus one; 0 for an all-zero array.
+std::size_t significantlength(const digit* d, std::size_t n);
+
+// Long multiplication place by place for any element values: for each digit
+// of a, a pass over b with a 32-bit carry, each place keeping temp % 10 and
+// the pass's last carry added to the place after b's top digit.
+// out must hold na + nb elements, zero on entry.
+void multiplyplaces(const digit* a, std::size_t na, const digit* b,
+                    std::size_t nb, digit* out);
+
+// out[0, outlen) = (a × b) mod 10^outlen, for well-formed a and b.  Works on
+// machine-word limbs; exact.  out may not overlap a or b.
+void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
+                 digit* out, std::size_t outlen);
+
+// out[0, outlen) = the low outlen places of a × b, leading zeros of a and b
+// skipped.  Well-formed digits take multiplylow; any others the place-by-
+// place loop, whose places may then hold values outside 0..9.
+void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
+              digit* out, std::size_t outlen);
+
+} // namespace detail
+} // namespace VELDRA
+
+#endif // VELDRA_DECIMAL_KERNELS_HPP

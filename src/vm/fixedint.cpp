@@ -1,0 +1,179 @@
+// fixedint: storage, lifecycle, shifts, conversion and text.
+#include "decimal_kernels.hpp"
+#include "digitshift.hpp"
+#include "logline.hpp"
+#include "veldra.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+namespace VELDRA {
+
+namespace {
+
+// Decimal digits of a magnitude: 0 has one.
+std::size_t countdigits(std::uint64_t magnitude) {
+  std::size_t count = 1;
+  while (magnitude >= 10) {
+    magnitude /= 10;
+    ++count;
+  }
+  return count;
+}
+
+// The body shared by the constructors that take a length.  Not a delegating
+// constructor: a number whose value does not fit must never have existed, so
+// no destruction line may follow.
+void startnumber(fixedint& number, std::uint64_t length) {
+  setup();
+  number.size = length;
+  detail::logline("New fixedint object!");
+  detail::logline("Resizing Digits to: ", length);
+  number.digits.resize(length);
+  detail::logline("Done.");
+}
+
+} // namespace
+
+fixedint::fixedint(std::uint64_t length) { startnumber(*this, length); }
+
+fixedint::fixedint(std::uint64_t length, std::int64_t initial) {
+  startnumber(*this, length);
+  *this = initial;
+}
+
+fixedint::fixedint(const fixedint& other)
+    : isneg(other.isneg), size(other.size), numsigned(other.numsigned),
+      throwwhenover(other.throwwhenover), digits(other.digits) {}
+
+fixedint::fixedint(fixedint&& other) noexcept
+    : isneg(other.isneg), size(std::exchange(other.size, 0)),
+      numsigned(other.numsigned), throwwhenover(other.throwwhenover),
+      digits(std::move(other.digits)) {
+  other.digits.clear();
+}
+
+fixedint& fixedint::operator=(const fixedint& other) {
+  isneg = other.isneg;
+  size = other.size;
+  numsigned = other.numsigned;
+  throwwhenover = other.throwwhenover;
+  digits = other.digits;
+  return *this;
+}
+
+fixedint& fixedint::operator=(fixedint&& other) noexcept {
+  isneg = other.isneg;
+  size = std::exchange(other.size, 0);
+  numsigned = other.numsigned;
+  throwwhenover = other.throwwhenover;
+  digits = std::move(other.digits);
+  other.digits.clear();
+  return *this;
+}
+
+fixedint::~fixedint() { detail::logline("Deleted fixedint object."); }
+
+void fixedint::resize(std::uint64_t length) {
+  detail::logline("Resize requested in fixedint.");
+  size = length;
+  detail::logline("Resizing Digits to: ", length);
+  digits.resize(length);
+  detail::logline("Done.");
+}
+
+void fixedint::wholeshiftl() { detail::shiftup(digits, 1); }
+
+void fixedint::wholeshiftr() { detail::shiftdown(digits, 1); }
+
+fixedint& fixedint::operator=(std::int64_t val) {
+  const bool shouldbeneg = val < 0;
+  // The magnitude in unsigned arithmetic, so INT64_MIN needs no negation.
+  std::uint64_t magnitude = shouldbeneg ? 0 - static_cast<std::uint64_t>(val)
+                                        : static_cast<std::uint64_t>(val);
+  if (size < countdigits(magnitude)) {
+    throw std::out_of_range("Input int bigger than size!");
+  }
+  if (numsigned) {
+    isneg = shouldbeneg;
+  }
+  std::fill(digits.begin(), digits.end(), 0);
+  for (std::size_t place = 0; magnitude != 0; ++place) {
+    digits[place] = static_cast<signed char>(magnitude % 10);
+    magnitude /= 10;
+  }
+  return *this;
+}
+
+std::string fixedint::asstring() const {
+  std::string out;
+  out.reserve(digits.size() + 1);
+  for (auto place = digits.rbegin(); place != digits.rend(); ++place) {
+    if (*place >= 0 && *place <= 9) {
+      out.push_back(static_cast<char>('0' + *place));
+    } else {
+      out += std::to_string(*place);
+    }
+  }
+  // Leading zeros go, one digit stays: the cut works on the text, so it
+  // also applies where a malformed element rendered as several characters.
+  const std::size_t first = out.find_first_not_of('0');
+  if (first == std::string::npos) {
+    out.erase(0, out.empty() ? 0 : out.size() - 1);
+  } else {
+    out.erase(0, first);
+  }
+  if (isneg) {
+    out.insert(out.begin(), '-');
+  }
+  return out;
+}
+
+std::int64_t fixedint::getasstdint() const {
+  const std::size_t used =
+      detail::significantlength(digits.data(), digits.size());
+  const std::uint64_t limit =
+      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) +
+      (isneg ? 1 : 0);
+  std::uint64_t magnitude = 0;
+  for (std::size_t place = used; place-- > 0;) {
+    const signed char digit = digits[place];
+    if (digit < 0 || digit > 9) {
+      throw std::overflow_error("Malformed digit: value has no int64_t form!");
+    }
+    if (magnitude > (limit - static_cast<std::uint64_t>(digit)) / 10) {
+      throw std::overflow_error("Value does not fit in int64_t!");
+    }
+    magnitude = magnitude * 10 + static_cast<std::uint64_t>(digit);
+  }
+  // -2^63 is the one magnitude without a positive int64_t counterpart.
+  return isneg ? static_cast<std::int64_t>(0 - magnitude)
+               : static_cast<std::int64_t>(magnitude);
+}
+
+std::vector<signed char> fixedint::getshorteneddigits() const {
+  const std::size_t used =
+      detail::significantlength(digits.data(), digits.size());
+  return std::vector<signed char>(digits.begin(), digits.begin() + used);
+}
+
+fixedint fixedint::getcopy() const {
+  fixedint newcopy(size);
+  newcopy.isneg = isneg;
+  newcopy.numsigned = numsigned;
+  newcopy.throwwhenover = throwwhenover;
+  std::copy(digits.begin(), digits.end(), newcopy.digits.begin());
+  return newcopy;
+}
+
+fixedint fixedint::abs() const {
+  fixedint temp = getcopy();
+  temp.isneg = false;
+  return temp;
+}
+
+void fixedint::flipsign() { isneg = !isneg; }
+
+} // namespace VELDRA
