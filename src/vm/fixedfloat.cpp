@@ -1,0 +1,197 @@
+// fixedfloat: storage, conversion from fixedint and float, text and
+// multiplication.  The digits are one fixedint of even length; places h and
+// up hold the integer part, places 0 to h-1 the fraction (h = size / 2).
+#include "decimal_kernels.hpp"
+#include "digitshift.hpp"
+#include "logline.hpp"
+#include "veldra.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <utility>
+
+namespace VELDRA {
+
+namespace {
+
+bool allzero(const fixedint& number) {
+  return detail::significantlength(number.digits.data(),
+                                   number.digits.size()) == 0;
+}
+
+// The integer part must have a 64-bit truncation before anything is made.
+void requireint64part(float val) {
+  if (!std::isfinite(val)) {
+    throw std::out_of_range("Float value is not finite!");
+  }
+  // -2^63 and 2^63 are exact in single precision.
+  if (!(val >= -9223372036854775808.0f && val < 9223372036854775808.0f)) {
+    throw std::out_of_range("Integer part of float out of int64_t range!");
+  }
+}
+
+// val truncated toward zero, back in single precision.
+float truncated(float val) {
+  return static_cast<float>(static_cast<std::int64_t>(val));
+}
+
+// How many times a fraction is multiplied by ten until it is integral within
+// 0.001.  Every step is single precision: the digits stored are those of the
+// float itself, so 0.123f scales to exactly 123 while 0.01f, just below
+// 0.01, scales to 9999999.  A fraction above 0.001 passes 2^23, where floats
+// have no fraction bits, within ten rounds.
+unsigned scalefraction(float& fraction) {
+  unsigned places = 0;
+  while (static_cast<double>(std::fabs(fraction - truncated(fraction))) >
+         0.001) {
+    fraction *= 10.0f;
+    ++places;
+  }
+  return places;
+}
+
+} // namespace
+
+fixedfloat::fixedfloat(std::uint64_t length) : digits(0) {
+  detail::logline("Creating new fixedfloat object!");
+  init(length);
+}
+
+fixedfloat::fixedfloat(const fixedfloat& other)
+    : digits(other.digits), size(other.size), floatsigned(other.floatsigned),
+      isneg(other.isneg) {}
+
+fixedfloat::~fixedfloat() { detail::logline("Deleting fixedfloat object!"); }
+
+void fixedfloat::init(std::uint64_t length) {
+  detail::logline("Init called on fixedfloat with length: ", length);
+  if (length % 2 != 0) {
+    throw std::runtime_error("length should be able to be divided by 2!");
+  }
+  detail::logline("Register size.");
+  size = length;
+  detail::logline("Init boolean properties.");
+  floatsigned = true;
+  isneg = false;
+  detail::logline("Init digits.");
+  digits = fixedint(length);
+  detail::logline("Done.");
+}
+
+fixedint fixedfloat::getintpart() const {
+  fixedint out = digits.getcopy();
+  detail::shiftdown(out.digits, size / 2);
+  return out;
+}
+
+fixedint fixedfloat::getfractionpart() const {
+  fixedint out = digits.getcopy();
+  detail::shiftup(out.digits, size / 2);
+  detail::shiftdown(out.digits, size / 2);
+  return out;
+}
+
+void fixedfloat::updsign() {
+  isneg = digits.isneg;
+  digits.isneg = false;
+}
+
+fixedfloat& fixedfloat::operator=(fixedint val) {
+  const std::uint64_t h = size / 2;
+  if (val.size < h) {
+    throw std::out_of_range("Val too small for fixedfloat!");
+  }
+  digits = std::move(val);
+  digits.resize(size);
+  updsign();
+  // Into the integer half one place at a time, each place a multiplication
+  // by ten; the top place drops out each time.
+  for (std::uint64_t i = 0; i < h; ++i) {
+    digits = digits * fixedint(size, 10);
+  }
+  return *this;
+}
+
+fixedfloat& fixedfloat::operator=(float val) {
+  requireint64part(val);
+  const std::uint64_t h = size / 2;
+  const auto integer = static_cast<std::int64_t>(val);
+  *this = fixedint(h, integer);
+
+  float fraction = std::fabs(val - static_cast<float>(integer));
+  if (fraction == 0.0f) {
+    return *this;
+  }
+  const unsigned places = scalefraction(fraction);
+  if (places > h) {
+    throw std::length_error("Fraction of float too big to fit in fixedfloat!");
+  }
+  // The fraction's digits without the zeros after the point, moved so its
+  // last digit lands `places` places after the point.
+  fixedint temp(size, static_cast<std::int64_t>(fraction));
+  detail::shiftup(temp.digits, h - places);
+  digits = digits + temp;
+  // Values such as -0.5 have no integer part to carry their sign.
+  if (val < 0 && !allzero(digits)) {
+    isneg = true;
+  }
+  return *this;
+}
+
+std::string fixedfloat::asstring() const {
+  const std::uint64_t h = size / 2;
+  std::string out = isneg ? "-" : "";
+  out += getintpart().asstring();
+  out += '.';
+
+  fixedint fraction = getfractionpart();
+  std::string fracstring = fraction.asstring();
+  // An empty scratch number: part of the rendering's trace.
+  static_cast<void>(fixedint(0));
+  if (allzero(fraction)) {
+    out += '0';
+    return out;
+  }
+  fraction.resize(h);
+  // The zeros right after the point, then no trailing zeros.
+  const std::size_t used =
+      detail::significantlength(fraction.digits.data(), fraction.digits.size());
+  fracstring.insert(0, h - used, '0');
+  const auto firstnonzero =
+      std::find_if(fraction.digits.begin(), fraction.digits.end(),
+                   [](signed char digit) { return digit != 0; });
+  const auto trailing = std::min<std::size_t>(
+      static_cast<std::size_t>(firstnonzero - fraction.digits.begin()),
+      fracstring.size());
+  fracstring.erase(fracstring.size() - trailing);
+  out += fracstring;
+  return out;
+}
+
+fixedfloat fixedfloat::operator*(fixedfloat x) const {
+  detail::logline("Multiplication operation in fixedfloat. (oh boy)");
+  if (size != x.size) {
+    throw std::length_error("Size is not equal!");
+  }
+  fixedfloat out(size);
+  // The scaled product (Va × Vb) / 10^h, cut to `size` places: only the low
+  // h + size places of Va × Vb matter.
+  const std::uint64_t h = size / 2;
+  std::vector<signed char> product(h + size);
+  detail::multiply(digits.digits.data(), digits.digits.size(),
+                   x.digits.digits.data(), x.digits.digits.size(),
+                   product.data(), product.size());
+  std::copy(product.begin() + static_cast<std::ptrdiff_t>(h), product.end(),
+            out.digits.digits.begin());
+  out.isneg = floatsigned && isneg != x.isneg;
+  detail::logline("Done.");
+  return out;
+}
+
+fixedint& fixedint::operator=(const fixedfloat& val) {
+  *this = val.getintpart();
+  return *this;
+}
+
+} // namespace VELDRA
