@@ -1,0 +1,78 @@
+// GMP as the exact reference for differential tests: conversions between
+// digit vectors (least significant first) and GMP integers.
+#ifndef VELDRA_TESTS_GMPREF_HPP
+#define VELDRA_TESTS_GMPREF_HPP
+
+#include <gmp.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace veldratest {
+
+// An owning GMP integer.
+class bigint {
+public:
+  bigint() { mpz_init(value_); }
+  explicit bigint(long v) { mpz_init_set_si(value_, v); }
+  bigint(const bigint& other) { mpz_init_set(value_, other.value_); }
+  bigint& operator=(const bigint& other) {
+    mpz_set(value_, other.value_);
+    return *this;
+  }
+  ~bigint() { mpz_clear(value_); }
+
+  mpz_ptr get() { return value_; }
+  mpz_srcptr get() const { return value_; }
+  std::string str() const {
+    std::string text(mpz_sizeinbase(value_, 10) + 2, '\0');
+    mpz_get_str(&text[0], 10, value_);
+    text.resize(text.find('\0'));
+    return text;
+  }
+
+private:
+  mpz_t value_;
+};
+
+// The value of well-formed digits, negated when `negative`.
+inline bigint fromdigits(const std::vector<signed char>& digits,
+                         bool negative = false) {
+  std::string text;
+  for (auto place = digits.rbegin(); place != digits.rend(); ++place) {
+    text.push_back(static_cast<char>('0' + *place));
+  }
+  bigint out;
+  if (!text.empty()) {
+    mpz_set_str(out.get(), text.c_str(), 10);
+  }
+  if (negative) {
+    mpz_neg(out.get(), out.get());
+  }
+  return out;
+}
+
+// |value| mod 10^length as `length` digits, least significant first.
+inline std::vector<signed char> todigits(const bigint& value,
+                                         std::size_t length) {
+  bigint magnitude;
+  mpz_abs(magnitude.get(), value.get());
+  const std::string text = magnitude.str();
+  std::vector<signed char> out(length, 0);
+  for (std::size_t place = 0; place < length && place < text.size(); ++place) {
+    out[place] = static_cast<signed char>(text[text.size() - 1 - place] - '0');
+  }
+  return out;
+}
+
+// 10^exponent.
+inline bigint powerof10(unsigned long exponent) {
+  bigint out;
+  mpz_ui_pow_ui(out.get(), 10, exponent);
+  return out;
+}
+
+} // namespace veldratest
+
+#endif // VELDRA_TESTS_GMPREF_HPP
