@@ -4,10 +4,13 @@
 #ifndef VELDRA_TESTS_CHILDPROCESS_HPP
 #define VELDRA_TESTS_CHILDPROCESS_HPP
 
+#include "veldra.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -20,8 +23,23 @@ namespace veldratest {
 
 struct childrun {
   int status = 0;     // as from waitpid
-  std::string dir;    // the child's working directory, left for inspection
+  std::string dir;    // the child's working directory, removed with this
   std::string output; // what the child wrote to standard output
+
+  childrun() = default;
+  childrun(childrun&& other) noexcept
+      : status(other.status), dir(std::move(other.dir)),
+        output(std::move(other.output)) {
+    other.dir.clear();
+  }
+  childrun(const childrun&) = delete;
+  childrun& operator=(const childrun&) = delete;
+  ~childrun() {
+    if (!dir.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(dir, ignored);
+    }
+  }
 
   bool abortedbysignal(int signal) const {
     return WIFSIGNALED(status) && WTERMSIG(status) == signal;
@@ -46,7 +64,8 @@ struct childrun {
 // Makes a temporary directory (with logs/ when `withlogs`), forks, and runs
 // `body` in the child there with standard output sent to a file.  A body
 // that returns ends the child with exit(0), running exit-time clean-up.
-// The parent must not have made a number: the child starts from its state.
+// The child starts with an empty trace, but otherwise from the parent's
+// state: the parent must not have made a number.
 inline childrun runinchild(const std::function<void()>& body,
                            bool withlogs = true) {
   childrun run;
@@ -68,6 +87,7 @@ inline childrun runinchild(const std::function<void()>& body,
     if (out < 0 || ::dup2(out, STDOUT_FILENO) < 0) {
       ::_exit(121);
     }
+    VELDRA::logstream.str("");
     body();
     std::exit(0);
   }

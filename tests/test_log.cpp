@@ -1,0 +1,166 @@
+// The trace line format, the once-only set-up and the crash report on the
+// ordinary paths.  Anything that depends on process state runs in a forked
+// child; this process itself never makes a number.
+#include "support/childprocess.hpp"
+#include "support/tracecapture.hpp"
+
+#include "veldra.hpp"
+
+#include <csignal>
+#include <ctime>
+#include <exception>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+using veldratest::childrun;
+using veldratest::concat;
+using veldratest::creationlines;
+using veldratest::messages;
+using veldratest::runinchild;
+using veldratest::tracecapture;
+
+const std::vector<std::string> setuplines = {
+    "First fixedint/fixedfloat object created!",
+    "Start Initialization of Veldra Arithmetic module.",
+    "Setting up log dumper...", "Done. Init Successful"};
+
+std::vector<std::string> closinglines(const std::string& type,
+                                      const std::string& message) {
+  return {"Terminate called. Preparing report.",
+          "Opened File.",
+          "Rethrowing exception and getting type.",
+          "Exception type: " + type,
+          "what(): " + message,
+          "--- LOG END: NO FURTHER MESSAGES ---"};
+}
+
+std::string ctimetext(std::time_t when) {
+  std::string text = std::ctime(&when);
+  text.pop_back();
+  return text;
+}
+
+TEST(TraceLine, HasPrefixTimeAndMessageAndWorksBeforeSetup) {
+  tracecapture capture;
+  const std::time_t before = std::time(nullptr);
+  VELDRA::log("Opened File.");
+  VELDRA::log("");
+  const std::time_t after = std::time(nullptr);
+
+  const std::string trace = VELDRA::logstream.str();
+  ASSERT_EQ(capture.lines(), (std::vector<std::string>{"Opened File.", ""}));
+  const std::string stamp = trace.substr(8, 24);
+  EXPECT_TRUE(stamp == ctimetext(before) || stamp == ctimetext(after)) << stamp;
+  EXPECT_EQ(trace.back(), '\n');
+  EXPECT_FALSE(VELDRA::init) << "log must not run the set-up";
+}
+
+TEST(TraceLine, KeepsTheMessageUnescaped) {
+  tracecapture capture;
+  VELDRA::log("tab\there ]: [brackets] \\ 100%");
+  EXPECT_EQ(capture.lines(),
+            (std::vector<std::string>{"tab\there ]: [brackets] \\ 100%"}));
+}
+
+void previoushandler() { std::abort(); }
+
+TEST(Setup, RunsOnceBeforeTheFirstNumbersOwnLines) {
+  const childrun run = runinchild([] {
+    std::set_terminate(previoushandler);
+    { VELDRA::fixedint first(3); }
+    { VELDRA::fixedint second(2, 7); }
+    std::cout << VELDRA::logstream.str() << std::flush;
+  });
+  ASSERT_TRUE(run.exitedwith(0));
+  EXPECT_EQ(messages(run.output), concat({setuplines,
+                                          creationlines(3),
+                                          {"Deleted fixedint object."},
+                                          creationlines(2),
+                                          {"Deleted fixedint object."}}));
+}
+
+TEST(Setup, InstallsTheReportAndKeepsThePreviousHandler) {
+  const childrun run = runinchild([] {
+    std::set_terminate(previoushandler);
+    VELDRA::fixedint number(1);
+    const bool installed = std::get_terminate() == VELDRA::logdumper;
+    const bool kept = VELDRA::oldtermfunc == previoushandler;
+    // Even a forced second set-up must not save the report as its own
+    // predecessor.
+    VELDRA::init = false;
+    VELDRA::setup();
+    const bool stillkept = VELDRA::oldtermfunc == previoushandler;
+    std::cout << installed << kept << stillkept << VELDRA::init;
+  });
+  ASSERT_TRUE(run.exitedwith(0));
+  EXPECT_EQ(run.output, "1111");
+}
+
+TEST(CrashReport, TerminateWithoutExceptionWritesThirteenLines) {
+  const childrun run = runinchild([] {
+    VELDRA::fixedint number(3);
+    std::terminate();
+  });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  const std::string report = run.report();
+  EXPECT_EQ(messages(report), concat({setuplines, creationlines(3),
+                                      closinglines("UNKNOWN", "UNKNOWN")}));
+  EXPECT_EQ(report.back(), '\n');
+}
+
+// An exception leaving a noexcept function reaches terminate while still in
+// flight, as an uncaught one does at the top of main.
+void makeoversized() noexcept { VELDRA::fixedint number(3, 1234); }
+
+TEST(CrashReport, NamesAnUncaughtModuleException) {
+  const childrun run = runinchild([] { makeoversized(); });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  EXPECT_EQ(messages(run.report()),
+            concat({setuplines, creationlines(3),
+                    closinglines("St12out_of_range",
+                                 "Input int bigger than size!")}));
+}
+
+TEST(CrashReport, ReplacesAnEarlierReport) {
+  const childrun run = runinchild([] {
+    std::ofstream("logs/veldra.log") << std::string(10000, 'x') << '\n';
+    VELDRA::fixedint number(1);
+    std::terminate();
+  });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  const std::string report = run.report();
+  EXPECT_EQ(report.find('x' + std::string(9, 'x')), std::string::npos);
+  EXPECT_EQ(messages(report).size(), setuplines.size() + 3 + 6);
+}
+
+TEST(CrashReport, NotWrittenWithoutLogsDirectory) {
+  const childrun run = runinchild(
+      [] {
+        VELDRA::fixedint number(1);
+        std::cout << "made" << std::flush;
+        std::terminate();
+      },
+      /*withlogs=*/false);
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  EXPECT_EQ(run.output, "made");
+  EXPECT_FALSE(run.hasreport());
+}
+
+TEST(CrashReport, NotWrittenWhenNoNumberWasMade) {
+  const childrun run = runinchild([] {
+    VELDRA::log("a line, but no number");
+    std::terminate();
+  });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  EXPECT_FALSE(run.hasreport());
+}
+
+TEST(CrashReport, NotWrittenOnNormalExit) {
+  const childrun run = runinchild([] { VELDRA::fixedint number(4, 42); });
+  EXPECT_TRUE(run.exitedwith(0));
+  EXPECT_FALSE(run.hasreport());
+}
+
+} // namespace
