@@ -99,7 +99,9 @@ fixedint& fixedint::operator=(std::int64_t val) {
   if (numsigned) {
     isneg = shouldbeneg;
   }
-  std::fill(digits.begin(), digits.end(), 0);
+  // Rebuilt at `size` places: a caller who set `size` alone is not written
+  // past the end of the vector.
+  digits.assign(size, 0);
   for (std::size_t place = 0; magnitude != 0; ++place) {
     digits[place] = static_cast<signed char>(magnitude % 10);
     magnitude /= 10;
