@@ -38,6 +38,13 @@ void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
               digit* out, std::size_t outlen);
 
+// Long division of well-formed a by well-formed, non-zero b on machine-word
+// limbs, O(na × nb): quotient[0, nq) = the low nq places of a / b, and
+// remainder[0, nr) those of a mod b.  Either output may be null when not
+// wanted; neither may overlap a or b.
+void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
+            digit* quotient, std::size_t nq, digit* remainder, std::size_t nr);
+
 } // namespace detail
 } // namespace VELDRA
 
