@@ -5,9 +5,13 @@
 // depends on it (a < b runs > and !=, each on its own copy of b); the digit
 // loops themselves are free to be fast.
 #include "decimal_kernels.hpp"
+#include "digitshift.hpp"
 #include "veldra.hpp"
 
+#include <algorithm>
+#include <ostream>
 #include <stdexcept>
+#include <vector>
 
 namespace VELDRA {
 
@@ -171,6 +175,245 @@ fixedint fixedint::operator*(fixedint x) const {
   result.isneg = numsigned && isneg != x.isneg;
   result.resize(size);
   return result;
+}
+
+bool fixedint::operator>=(fixedint x) const { return *this > x || *this == x; }
+
+bool fixedint::operator<=(fixedint x) const { return *this < x || *this == x; }
+
+namespace {
+
+using detail::digit;
+
+bool iszero(const fixedint& number) {
+  return detail::significantlength(number.digits.data(),
+                                   number.digits.size()) == 0;
+}
+
+// A zero with its sign set counts as zero here, not as a negative number.
+bool isnegative(const fixedint& number) {
+  return number.isneg && !iszero(number);
+}
+
+void requirewellformed(const fixedint& number) {
+  if (!detail::wellformed(number.digits.data(), number.digits.size())) {
+    throw std::domain_error("Malformed digits!");
+  }
+}
+
+// The lowest place that does not hold `skip`, checked to hold a digit;
+// digits.size() when every place holds `skip`.
+std::size_t firstplacenot(const fixedint& number, digit skip) {
+  const auto& d = number.digits;
+  const auto place = static_cast<std::size_t>(
+      std::find_if(d.begin(), d.end(), [skip](digit v) { return v != skip; }) -
+      d.begin());
+  if (place < d.size() && (d[place] < 0 || d[place] > 9)) {
+    throw std::domain_error("Malformed digits!");
+  }
+  return place;
+}
+
+// The magnitude leaves 0 .. 10^size - 1 in a step: throw, or wrap to
+// `wrapped` in every place.
+void overflowstep(fixedint& number, digit wrapped) {
+  if (number.throwwhenover) {
+    throw std::overflow_error("Overflow occured.");
+  }
+  std::fill(number.digits.begin(), number.digits.end(), wrapped);
+  if (iszero(number)) {
+    number.isneg = false;
+  }
+}
+
+// Magnitude plus one in place: the nines below the first other digit become
+// zeros.  A magnitude of all nines wraps to zero.
+void incrementmagnitude(fixedint& number) {
+  const std::size_t place = firstplacenot(number, 9);
+  if (place == number.digits.size()) {
+    overflowstep(number, 0);
+    return;
+  }
+  ++number.digits[place];
+  std::fill_n(number.digits.begin(), place, digit{0});
+}
+
+// Magnitude minus one in place; false, the number untouched, for a zero.
+bool decrementmagnitude(fixedint& number) {
+  const std::size_t place = firstplacenot(number, 0);
+  if (place == number.digits.size()) {
+    return false;
+  }
+  --number.digits[place];
+  std::fill_n(number.digits.begin(), place, digit{9});
+  if (place == 0 && number.digits[0] == 0 && iszero(number)) {
+    number.isneg = false;
+  }
+  return true;
+}
+
+// One step up (++) or down (--).  Signed, the magnitude grows when the step
+// leads away from zero, and from a zero of either sign the step gives +1 or
+// -1; unsigned, ++ grows it and -- shrinks it.
+void step(fixedint& number, bool up) {
+  const bool grows = number.numsigned ? up != number.isneg : up;
+  if (grows) {
+    incrementmagnitude(number);
+    return;
+  }
+  if (decrementmagnitude(number)) {
+    return;
+  }
+  if (number.numsigned && !number.digits.empty()) {
+    number.digits[0] = 1;
+    number.isneg = !up;
+  } else {
+    // Unsigned zero minus one, or a signed step with no place to hold it.
+    overflowstep(number, 9);
+  }
+}
+
+// a / b or a % b as a new number, every check made before it is.
+fixedint divisionresult(const fixedint& a, const fixedint& b, bool remainder) {
+  requireequallengths(a, b);
+  requirewellformed(a);
+  requirewellformed(b);
+  if (iszero(b)) {
+    throw std::domain_error("Division by zero!");
+  }
+  fixedint out(a.size);
+  digit* target = out.digits.data();
+  const std::size_t places = out.digits.size();
+  detail::divide(a.digits.data(), a.digits.size(), b.digits.data(),
+                 b.digits.size(), remainder ? nullptr : target, places,
+                 remainder ? target : nullptr, places);
+  const bool negative = remainder ? a.isneg : a.isneg != b.isneg;
+  out.isneg = a.numsigned && negative && !iszero(out);
+  return out;
+}
+
+using digitvector = std::vector<digit>;
+
+// acc = acc × factor mod 10^n, through `scratch`.
+void multiplyinto(digitvector& acc, const digitvector& factor,
+                  digitvector& scratch) {
+  std::fill(scratch.begin(), scratch.end(), digit{0});
+  detail::multiply(acc.data(), acc.size(), factor.data(), factor.size(),
+                   scratch.data(), scratch.size());
+  acc.swap(scratch);
+}
+
+// base^exponent mod 10^n for well-formed digits, the exponent's decimal
+// digits read from the top: each one raises the running power to the tenth
+// (four multiplications) and multiplies in base^digit from a table.  The
+// cost grows with the exponent's length, not with its value.
+digitvector raise(const digitvector& base, const digitvector& exponent) {
+  const std::size_t n = base.size();
+  digitvector acc(n, 0);
+  if (n == 0) {
+    return acc;
+  }
+  std::vector<digitvector> powers(10, digitvector(n, 0));
+  powers[0][0] = 1;
+  digitvector scratch(n);
+  for (std::size_t k = 1; k < powers.size(); ++k) {
+    powers[k] = powers[k - 1];
+    multiplyinto(powers[k], base, scratch);
+  }
+  acc[0] = 1;
+  digitvector square(n);
+  for (std::size_t place = exponent.size(); place-- > 0;) {
+    square = acc;
+    multiplyinto(square, square, scratch); // acc^2
+    multiplyinto(square, square, scratch); // acc^4
+    multiplyinto(square, acc, scratch);    // acc^5
+    multiplyinto(square, square, scratch); // acc^10
+    acc.swap(square);
+    multiplyinto(acc, powers[static_cast<std::size_t>(exponent[place])],
+                 scratch);
+  }
+  return acc;
+}
+
+// The count as a number of places, at most `limit`.
+std::uint64_t placecount(const fixedint& count, std::uint64_t limit) {
+  requirewellformed(count);
+  if (isnegative(count)) {
+    throw std::domain_error("Negative shift count!");
+  }
+  std::uint64_t places = 0;
+  for (std::size_t place = count.digits.size(); place-- > 0;) {
+    if (places > limit / 10) {
+      return limit;
+    }
+    places = places * 10 + static_cast<std::uint64_t>(count.digits[place]);
+  }
+  return std::min(places, limit);
+}
+
+fixedint shifted(const fixedint& number, const fixedint& count, bool up) {
+  const std::uint64_t places = placecount(count, number.size);
+  fixedint out(number.size);
+  out.isneg = number.isneg;
+  out.digits = number.digits;
+  out.digits.resize(number.size);
+  if (up) {
+    detail::shiftup(out.digits, places);
+  } else {
+    detail::shiftdown(out.digits, places);
+  }
+  return out;
+}
+
+} // namespace
+
+fixedint& fixedint::operator++() {
+  step(*this, true);
+  return *this;
+}
+
+fixedint& fixedint::operator++(int) { return ++*this; }
+
+fixedint& fixedint::operator--() {
+  step(*this, false);
+  return *this;
+}
+
+fixedint& fixedint::operator--(int) { return --*this; }
+
+fixedint fixedint::operator/(fixedint x) const {
+  return divisionresult(*this, x, false);
+}
+
+fixedint fixedint::operator%(fixedint x) const {
+  return divisionresult(*this, x, true);
+}
+
+fixedint fixedint::operator^(fixedint x) const {
+  requirewellformed(*this);
+  requirewellformed(x);
+  if (isnegative(x)) {
+    throw std::domain_error("Negative exponent!");
+  }
+  fixedint out(size);
+  digitvector base(digits);
+  base.resize(out.digits.size());
+  out.digits = raise(base, x.getshorteneddigits());
+  const bool oddexponent = !x.digits.empty() && x.digits[0] % 2 != 0;
+  out.isneg = numsigned && isneg && oddexponent && !iszero(out);
+  return out;
+}
+
+fixedint fixedint::operator<<(fixedint x) const {
+  return shifted(*this, x, true);
+}
+
+fixedint fixedint::operator>>(fixedint x) const {
+  return shifted(*this, x, false);
+}
+
+std::ostream& operator<<(std::ostream& out, const fixedint& number) {
+  return out << number.asstring();
 }
 
 } // namespace VELDRA

@@ -138,6 +138,28 @@ public:
   // !(*this > x) && *this != x, so true both ways for one value held at
   // two lengths.
   bool operator<(fixedint x) const;
+  // *this > x || *this == x and *this < x || *this == x, run as written.
+  //   fixedint(2, 5) >= fixedint(2, 5)  -> true
+  //   fixedint(2, 5) <= fixedint(4, 5)  -> true   (< holds across lengths)
+  bool operator>=(fixedint x) const;
+  bool operator<=(fixedint x) const;
+
+  // Add or subtract one in place and return this number; the postfix forms
+  // do the same (they return the number itself, not its old value).  Signed
+  // (numsigned true): the value moves by one, -0 counting as 0, and a zero
+  // result is never negative: -1 ++ gives 0, 0 -- gives -1.  Unsigned: the
+  // magnitude moves by one and the sign stays, as + treats this number.
+  // When the magnitude would leave 0 .. 10^size - 1: std::overflow_error
+  // "Overflow occured." with the number unchanged when throwwhenover, or
+  // else it wraps within the length (999 ++ gives 0; unsigned 0 -- gives
+  // 999).  std::domain_error "Malformed digits!" (number unchanged) when the
+  // place the step stops at holds no digit 0..9.  Nothing is logged; O(1)
+  // unless a carry or borrow runs far.
+  //   fixedint n(3, 41); ++n;  n.asstring()  -> "42"
+  fixedint& operator++();
+  fixedint& operator++(int);
+  fixedint& operator--();
+  fixedint& operator--(int);
 
   // Sum and difference of numbers of equal length (std::length_error "Int
   // sizes are not equal!" otherwise).  On overflow: std::overflow_error
@@ -148,7 +170,41 @@ public:
   // Product modulo 10^size of numbers of equal length; never throws on
   // overflow.
   fixedint operator*(fixedint x) const;
+
+  // Quotient truncated toward zero and the remainder, which takes this
+  // number's sign, so that a == (a / x) * x + a % x.  Equal lengths
+  // (std::length_error "Int sizes are not equal!"); std::domain_error
+  // "Division by zero!" for zero and -0, "Malformed digits!" for an element
+  // outside 0..9.  A zero result is never negative; with numsigned false
+  // both results are the magnitudes'.  O(n m) in the operands' lengths.
+  //   fixedint(3, -7) / fixedint(3, 2)  -> -3
+  //   fixedint(3, -7) % fixedint(3, 2)  -> -1
+  fixedint operator/(fixedint x) const;
+  fixedint operator%(fixedint x) const;
+  // This number to the power x, for x of any length, modulo 10^size as *
+  // wraps.  x ^ 0 is 1 (0 ^ 0 too).  Negative when this number is negative,
+  // x odd and the result not zero (with numsigned false never).
+  // std::domain_error "Negative exponent!" for x < 0, "Malformed digits!"
+  // for an element outside 0..9 in either.  The cost grows with the number
+  // of x's digits, not with its value.  ^ binds more loosely than ==:
+  // parenthesize.
+  //   fixedint(4, -3) ^ fixedint(1, 3)   -> -27
+  //   fixedint(2, 7) ^ fixedint(1, 3)    -> 43   (343 wrapped to 2 digits)
+  fixedint operator^(fixedint x) const;
+  // This number shifted by x decimal places, x of any length: << multiplies
+  // the magnitude by 10^x dropping the top places, >> divides it dropping
+  // the low ones; a count at or above the length gives zero.  The sign is
+  // kept, as wholeshiftr keeps it (-7 >> 1 is -0).  std::domain_error
+  // "Negative shift count!" for x < 0, "Malformed digits!" for an element of
+  // x outside 0..9.
+  //   fixedint(5, 123) << fixedint(1, 2)  -> 12300
+  //   fixedint(5, 123) >> fixedint(1, 2)  -> 1
+  fixedint operator<<(fixedint x) const;
+  fixedint operator>>(fixedint x) const;
 };
+
+// Writes asstring(): std::cout << fixedint(4, -42) prints -42.
+std::ostream& operator<<(std::ostream& out, const fixedint& number);
 
 // ---------------------------------------------------------------------------
 // fixedfloat
@@ -172,6 +228,11 @@ public:
   // Zero of `length` digits; std::runtime_error "length should be able to
   // be divided by 2!" for an odd length.
   explicit fixedfloat(std::uint64_t length);
+  // fixedfloat(length), then the assignment from `val` below; a value that
+  // assignment refuses fails the construction (no "Deleting fixedfloat
+  // object!" follows).
+  //   fixedfloat(8, -1.5f).asstring()  -> "-1.5"
+  fixedfloat(std::uint64_t length, float val);
   fixedfloat(const fixedfloat& other);
   fixedfloat& operator=(const fixedfloat& other) = default;
   ~fixedfloat();
@@ -203,11 +264,45 @@ public:
   // without trailing zeros ("0" at least): "78.9", "-0.05", "5.0", "-0.0".
   std::string asstring() const;
 
+  // Logged copies: made as fixedfloat(size) (its creation lines), then
+  // taking this number's digits, sign and flags (those of `digits` too).
+  //   fixedfloat(8, -2.5f).abs().asstring()  -> "2.5"
+  fixedfloat getcopy() const;
+  fixedfloat abs() const;
+  // Inverts isneg, zero included.
+  void flipsign();
+
+  // By value across lengths, the fraction places aligned; zero equals -0.
+  // floatsigned is not consulted.
+  //   fixedfloat(4, 1.5f) == fixedfloat(8, 1.5f)  -> true
+  //   fixedfloat(8, -0.5f) < fixedfloat(4, 0.0f)  -> true
+  bool operator==(fixedfloat x) const;
+  bool operator!=(fixedfloat x) const;
+  bool operator>(fixedfloat x) const;
+  bool operator<(fixedfloat x) const;
+  bool operator>=(fixedfloat x) const;
+  bool operator<=(fixedfloat x) const;
+
   // The product truncated toward zero at h fraction digits, the integer
   // digits above h dropped.  std::length_error "Size is not equal!" for
   // different lengths.
   fixedfloat operator*(fixedfloat x) const;
+  // The exact signed sum and difference of numbers of equal length
+  // (std::length_error "Size is not equal!" otherwise).  Integer digits
+  // above h are dropped, as * drops them, unless this number's
+  // digits.throwwhenover holds: then std::overflow_error "Overflow
+  // occured.".  A zero result is not negative; floatsigned is not
+  // consulted.  std::domain_error "Malformed digits!" for an element
+  // outside 0..9.
+  //   fixedfloat(8, 78.9f) + fixedfloat(8, -0.123f)  -> 78.777
+  //   fixedfloat(4, 60.5f) + fixedfloat(4, 50.5f)    -> 11.0 (111 wrapped)
+  fixedfloat operator+(fixedfloat x) const;
+  fixedfloat operator-(fixedfloat x) const;
 };
+
+// Writes asstring() (which makes and logs its scratch numbers):
+// std::cout << fixedfloat(8, 0.5f) prints 0.5.
+std::ostream& operator<<(std::ostream& out, const fixedfloat& number);
 
 } // namespace VELDRA
 
