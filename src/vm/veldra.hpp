@@ -184,8 +184,8 @@ public:
   // This number to the power x, for x of any length, modulo 10^size as *
   // wraps.  x ^ 0 is 1 (0 ^ 0 too).  Negative when this number is negative,
   // x odd and the result not zero (with numsigned false never).
-  // std::domain_error "Negative exponent!" for x < 0, "Malformed digits!"
-  // for an element outside 0..9 in either.  The cost grows with the number
+  // std::domain_error "Negative exponent!" for x < 0 (-0 is 0), "Malformed
+  // digits!" for an element outside 0..9 in either.  The cost grows with the number
   // of x's digits, not with its value.  ^ binds more loosely than ==:
   // parenthesize.
   //   fixedint(4, -3) ^ fixedint(1, 3)   -> -27
@@ -195,8 +195,8 @@ public:
   // the magnitude by 10^x dropping the top places, >> divides it dropping
   // the low ones; a count at or above the length gives zero.  The sign is
   // kept, as wholeshiftr keeps it (-7 >> 1 is -0).  std::domain_error
-  // "Negative shift count!" for x < 0, "Malformed digits!" for an element of
-  // x outside 0..9.
+  // "Negative shift count!" for x < 0 (-0 is 0), "Malformed digits!" for an
+  // element of x outside 0..9.
   //   fixedint(5, 123) << fixedint(1, 2)  -> 12300
   //   fixedint(5, 123) >> fixedint(1, 2)  -> 1
   fixedint operator<<(fixedint x) const;
