@@ -185,8 +185,8 @@ public:
   // wraps.  x ^ 0 is 1 (0 ^ 0 too).  Negative when this number is negative,
   // x odd and the result not zero (with numsigned false never).
   // std::domain_error "Negative exponent!" for x < 0 (-0 is 0), "Malformed
-  // digits!" for an element outside 0..9 in either.  The cost grows with the number
-  // of x's digits, not with its value.  ^ binds more loosely than ==:
+  // digits!" for an element outside 0..9 in either.  The cost grows with the
+  // number of x's digits, not with its value.  ^ binds more loosely than ==:
   // parenthesize.
   //   fixedint(4, -3) ^ fixedint(1, 3)   -> -27
   //   fixedint(2, 7) ^ fixedint(1, 3)    -> 43   (343 wrapped to 2 digits)
