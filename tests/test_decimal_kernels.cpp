@@ -1,0 +1,153 @@
+// The digit-array kernels: the validity checks, and multiplylow against GMP
+// on random operands and on the lengths where its limb arithmetic changes
+// course (limb edges, the Karatsuba and low-split thresholds).
+#include "decimal_kernels.hpp"
+#include "support/gmpref.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using VELDRA::detail::digit;
+using VELDRA::detail::multiplylow;
+using VELDRA::detail::significantlength;
+using VELDRA::detail::wellformed;
+using veldratest::bigint;
+using veldratest::fromdigits;
+using digits = std::vector<digit>;
+
+// n random digits; `zeros` more zero places on top.
+digits randomdigits(std::mt19937_64& random, std::size_t n,
+                    std::size_t zeros = 0) {
+  digits d(n + zeros, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    d[i] = static_cast<digit>(random() % 10);
+  }
+  return d;
+}
+
+// multiplylow(a, b) at outlen, checked against GMP; also checks that it
+// writes no place beyond outlen.
+void expectlowproduct(const digits& a, const digits& b, std::size_t outlen) {
+  bigint product;
+  mpz_mul(product.get(), fromdigits(a).get(), fromdigits(b).get());
+  mpz_tdiv_r(product.get(), product.get(), veldratest::powerof10(outlen).get());
+  digits out(outlen + 1, 42);
+  multiplylow(a.data(), a.size(), b.data(), b.size(), out.data(), outlen);
+  EXPECT_EQ(out.back(), 42) << "wrote past outlen " << outlen;
+  out.pop_back();
+  EXPECT_TRUE(out == veldratest::todigits(product, outlen))
+      << "lengths " << a.size() << " x " << b.size() << ", outlen " << outlen;
+}
+
+TEST(MultiplyLow, MatchesGmpOnRandomOperands) {
+  std::mt19937_64 random(20240611);
+  for (int round = 0; round < 1500; ++round) {
+    const digits a = randomdigits(random, random() % 600,
+                                  random() % 4 == 0 ? random() % 40 : 0);
+    const digits b = randomdigits(random, random() % 600);
+    const std::size_t full = a.size() + b.size();
+    expectlowproduct(a, b, random() % (full + 1)); // below or at na + nb
+    expectlowproduct(a, b, full + random() % 30);  // at or above
+  }
+}
+
+TEST(MultiplyLow, MatchesGmpOnKaratsubaSizes) {
+  // Square low products split from 4864 digits (twice over from 9728, and
+  // 4990 places are an odd number of limbs); from 5/8 of the full length up
+  // the full product is cut instead; a factor under half the other's length
+  // is multiplied slice by slice.
+  struct shape {
+    std::size_t na, nb, outlen;
+  };
+  std::mt19937_64 random(7);
+  for (const shape s : {shape{5000, 5000, 3000}, shape{5000, 5000, 5000},
+                        shape{5000, 5000, 4990}, shape{5000, 5000, 6000},
+                        shape{5000, 5000, 6300}, shape{5000, 5000, 10100},
+                        shape{12000, 12000, 12000}, shape{5000, 1300, 6300},
+                        shape{9000, 1300, 5000}}) {
+    const digits a = randomdigits(random, s.na);
+    expectlowproduct(a, randomdigits(random, s.nb), s.outlen);
+  }
+  for (int round = 0; round < 6; ++round) {
+    const digits a = randomdigits(random, 1000 + random() % 12000);
+    const digits b = randomdigits(random, random() % 12000);
+    expectlowproduct(a, b, 1 + random() % (a.size() + b.size()));
+  }
+}
+
+TEST(MultiplyLow, CarriesAcrossLimbsAndThresholds) {
+  // Lengths at the 19-digit limb edge, the Karatsuba threshold (64 limbs)
+  // and the low-split threshold (256 limbs); all nines carry the furthest.
+  std::mt19937_64 random(3);
+  for (std::size_t n :
+       {1, 18, 19, 20, 37, 38, 39, 1197, 1216, 1235, 4845, 4864, 4883}) {
+    const digits nines(n, 9);
+    const digits other = randomdigits(random, n);
+    for (std::size_t outlen : {n - 1, n, n + 1, 2 * n - 1, 2 * n}) {
+      expectlowproduct(nines, nines, outlen);
+      expectlowproduct(nines, other, outlen);
+    }
+  }
+}
+
+TEST(MultiplyLow, ColumnWrapsWhenItsCarryJoins) {
+  // Limbs (19 digits each) of a times 10^19 - 1 make the fourth column sum
+  // to just under 2^128, so adding the carry from the third wraps it.
+  const std::string limb = "8507059173023461587";
+  const std::string text = "8507059173023461588" + limb + limb + limb;
+  digits a;
+  for (auto place = text.rbegin(); place != text.rend(); ++place) {
+    a.push_back(static_cast<digit>(*place - '0'));
+  }
+  expectlowproduct(a, digits(76, 9), 152);
+}
+
+TEST(MultiplyLow, ZeroFactorsAndEmptyResults) {
+  const digits zeros(50, 0), seven{7}, none;
+  expectlowproduct(zeros, seven, 60);
+  expectlowproduct(none, seven, 5);
+  expectlowproduct(seven, none, 0);
+  expectlowproduct(seven, seven, 0);
+  expectlowproduct(digits{1, 2, 0, 0}, digits{5, 0, 0}, 1); // 21 × 5 = 105
+}
+
+TEST(WellFormed, RejectsAnyElementOutsideZeroToNine) {
+  // Word-at-a-time positions and the tail; 0x8a (-118) is the smallest byte
+  // whose check carries into its neighbour.
+  for (std::size_t n : {1, 7, 8, 9, 16, 17, 24}) {
+    digits d(n, 9);
+    EXPECT_TRUE(wellformed(d.data(), n));
+    for (std::size_t i = 0; i < n; ++i) {
+      for (digit bad : {-128, -118, -1, 10, 127}) {
+        d[i] = bad;
+        EXPECT_FALSE(wellformed(d.data(), n)) << int{bad} << " at " << i;
+        d[i] = static_cast<digit>(i % 10);
+      }
+    }
+    EXPECT_TRUE(wellformed(d.data(), n));
+  }
+  EXPECT_TRUE(wellformed(nullptr, 0));
+}
+
+TEST(SignificantLength, FindsTheHighestNonZeroElement) {
+  for (std::size_t n : {0, 1, 7, 8, 9, 16, 17, 40}) {
+    digits d(n, 0);
+    EXPECT_EQ(significantlength(d.data(), n), 0u);
+    for (std::size_t i = 0; i < n; ++i) {
+      for (digit value : {1, 9, -1}) { // any non-zero value counts
+        d[i] = value;
+        EXPECT_EQ(significantlength(d.data(), n), i + 1);
+        EXPECT_EQ(significantlength(d.data(), i), 0u);
+      }
+      d[i] = 0;
+    }
+  }
+}
+
+} // namespace
