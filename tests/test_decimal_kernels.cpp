@@ -13,29 +13,22 @@
 
 namespace {
 
-using VELDRA::detail::digit;
-using VELDRA::detail::multiplylow;
-using VELDRA::detail::significantlength;
-using VELDRA::detail::wellformed;
-using veldratest::bigint;
-using veldratest::fromdigits;
+using namespace VELDRA::detail;
 using digits = std::vector<digit>;
 
-// n random digits; `zeros` more zero places on top.
-digits randomdigits(std::mt19937_64& random, std::size_t n,
-                    std::size_t zeros = 0) {
-  digits d(n + zeros, 0);
-  for (std::size_t i = 0; i < n; ++i) {
-    d[i] = static_cast<digit>(random() % 10);
+digits randomdigits(std::mt19937_64& random, std::size_t n) {
+  digits d(n);
+  for (digit& place : d) {
+    place = static_cast<digit>(random() % 10);
   }
   return d;
 }
 
-// multiplylow(a, b) at outlen, checked against GMP; also checks that it
-// writes no place beyond outlen.
+// multiplylow(a, b) at outlen against GMP, and no place written past outlen.
 void expectlowproduct(const digits& a, const digits& b, std::size_t outlen) {
-  bigint product;
-  mpz_mul(product.get(), fromdigits(a).get(), fromdigits(b).get());
+  veldratest::bigint product;
+  mpz_mul(product.get(), veldratest::fromdigits(a).get(),
+          veldratest::fromdigits(b).get());
   mpz_tdiv_r(product.get(), product.get(), veldratest::powerof10(outlen).get());
   digits out(outlen + 1, 42);
   multiplylow(a.data(), a.size(), b.data(), b.size(), out.data(), outlen);
@@ -48,8 +41,8 @@ void expectlowproduct(const digits& a, const digits& b, std::size_t outlen) {
 TEST(MultiplyLow, MatchesGmpOnRandomOperands) {
   std::mt19937_64 random(20240611);
   for (int round = 0; round < 1500; ++round) {
-    const digits a = randomdigits(random, random() % 600,
-                                  random() % 4 == 0 ? random() % 40 : 0);
+    digits a = randomdigits(random, random() % 600);
+    a.resize(a.size() + (round % 4 == 0 ? random() % 40 : 0)); // leading 0s
     const digits b = randomdigits(random, random() % 600);
     const std::size_t full = a.size() + b.size();
     expectlowproduct(a, b, random() % (full + 1)); // below or at na + nb
@@ -74,11 +67,6 @@ TEST(MultiplyLow, MatchesGmpOnKaratsubaSizes) {
     const digits a = randomdigits(random, s.na);
     expectlowproduct(a, randomdigits(random, s.nb), s.outlen);
   }
-  for (int round = 0; round < 6; ++round) {
-    const digits a = randomdigits(random, 1000 + random() % 12000);
-    const digits b = randomdigits(random, random() % 12000);
-    expectlowproduct(a, b, 1 + random() % (a.size() + b.size()));
-  }
 }
 
 TEST(MultiplyLow, CarriesAcrossLimbsAndThresholds) {
@@ -87,23 +75,19 @@ TEST(MultiplyLow, CarriesAcrossLimbsAndThresholds) {
   std::mt19937_64 random(3);
   for (std::size_t n :
        {1, 18, 19, 20, 37, 38, 39, 1197, 1216, 1235, 4845, 4864, 4883}) {
-    const digits nines(n, 9);
-    const digits other = randomdigits(random, n);
+    const digits nines(n, 9), other = randomdigits(random, n);
     for (std::size_t outlen : {n - 1, n, n + 1, 2 * n - 1, 2 * n}) {
       expectlowproduct(nines, nines, outlen);
       expectlowproduct(nines, other, outlen);
     }
   }
-}
-
-TEST(MultiplyLow, ColumnWrapsWhenItsCarryJoins) {
-  // Limbs (19 digits each) of a times 10^19 - 1 make the fourth column sum
-  // to just under 2^128, so adding the carry from the third wraps it.
+  // Limbs of a times 10^19 - 1 make the fourth column sum to just under
+  // 2^128, so adding the carry from the third wraps it.
   const std::string limb = "8507059173023461587";
   const std::string text = "8507059173023461588" + limb + limb + limb;
-  digits a;
-  for (auto place = text.rbegin(); place != text.rend(); ++place) {
-    a.push_back(static_cast<digit>(*place - '0'));
+  digits a(text.rbegin(), text.rend());
+  for (digit& place : a) {
+    place = static_cast<digit>(place - '0');
   }
   expectlowproduct(a, digits(76, 9), 152);
 }
@@ -112,41 +96,31 @@ TEST(MultiplyLow, ZeroFactorsAndEmptyResults) {
   const digits zeros(50, 0), seven{7}, none;
   expectlowproduct(zeros, seven, 60);
   expectlowproduct(none, seven, 5);
-  expectlowproduct(seven, none, 0);
   expectlowproduct(seven, seven, 0);
   expectlowproduct(digits{1, 2, 0, 0}, digits{5, 0, 0}, 1); // 21 × 5 = 105
 }
 
-TEST(WellFormed, RejectsAnyElementOutsideZeroToNine) {
-  // Word-at-a-time positions and the tail; 0x8a (-118) is the smallest byte
-  // whose check carries into its neighbour.
-  for (std::size_t n : {1, 7, 8, 9, 16, 17, 24}) {
-    digits d(n, 9);
-    EXPECT_TRUE(wellformed(d.data(), n));
-    for (std::size_t i = 0; i < n; ++i) {
-      for (digit bad : {-128, -118, -1, 10, 127}) {
-        d[i] = bad;
-        EXPECT_FALSE(wellformed(d.data(), n)) << int{bad} << " at " << i;
-        d[i] = static_cast<digit>(i % 10);
-      }
+TEST(DigitChecks, WellFormedAndSignificantLength) {
+  // Whole words and the tail; 0x8a (-118) is the smallest byte whose
+  // well-formedness check carries into its neighbour.
+  digits d(17, 9);
+  for (std::size_t i = 0; i < d.size(); ++i) {
+    for (digit bad : {-128, -118, -1, 10, 127}) {
+      d[i] = bad;
+      EXPECT_FALSE(wellformed(d.data(), d.size())) << int{bad} << " at " << i;
+      d[i] = 9;
     }
-    EXPECT_TRUE(wellformed(d.data(), n));
   }
+  EXPECT_TRUE(wellformed(d.data(), d.size()));
   EXPECT_TRUE(wellformed(nullptr, 0));
-}
 
-TEST(SignificantLength, FindsTheHighestNonZeroElement) {
-  for (std::size_t n : {0, 1, 7, 8, 9, 16, 17, 40}) {
-    digits d(n, 0);
-    EXPECT_EQ(significantlength(d.data(), n), 0u);
-    for (std::size_t i = 0; i < n; ++i) {
-      for (digit value : {1, 9, -1}) { // any non-zero value counts
-        d[i] = value;
-        EXPECT_EQ(significantlength(d.data(), n), i + 1);
-        EXPECT_EQ(significantlength(d.data(), i), 0u);
-      }
-      d[i] = 0;
-    }
+  digits z(40, 0);
+  EXPECT_EQ(significantlength(z.data(), z.size()), 0u);
+  for (std::size_t i = 0; i < z.size(); ++i) {
+    z[i] = static_cast<digit>(i % 2 == 0 ? 1 : -1); // any non-zero counts
+    EXPECT_EQ(significantlength(z.data(), z.size()), i + 1);
+    EXPECT_EQ(significantlength(z.data(), i), 0u);
+    z[i] = 0;
   }
 }
 
