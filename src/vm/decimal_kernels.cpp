@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace VELDRA {
 namespace detail {
@@ -362,6 +363,36 @@ void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
   packlimbs(b, nb, v);
   lowproduct(u, m, v, n, w, k, w + k);
   unpacklimbs(w, k, out, outlen);
+}
+
+void multiplyplaces(const digit* a, std::size_t na, const digit* b,
+                    std::size_t nb, digit* out) {
+  for (std::size_t i = 0; i < na; ++i) {
+    std::int32_t carry = 0;
+    for (std::size_t j = 0; j < nb; ++j) {
+      const std::int32_t temp = out[i + j] + a[i] * b[j] + carry;
+      carry = temp / 10;
+      out[i + j] = static_cast<digit>(temp % 10);
+    }
+    if (carry != 0) {
+      out[i + nb] = static_cast<digit>(out[i + nb] + carry);
+    }
+  }
+}
+
+void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
+              digit* out, std::size_t outlen) {
+  na = significantlength(a, na);
+  nb = significantlength(b, nb);
+  if (wellformed(a, na) && wellformed(b, nb)) {
+    multiplylow(a, na, b, nb, out, outlen);
+    return;
+  }
+  std::vector<digit> full(na + nb);
+  multiplyplaces(a, na, b, nb, full.data());
+  const std::size_t kept = std::min(outlen, full.size());
+  std::copy(full.begin(), full.begin() + kept, out);
+  std::fill(out + kept, out + outlen, 0);
 }
 
 } // namespace detail
