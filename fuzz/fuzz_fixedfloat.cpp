@@ -1,0 +1,555 @@
+// Fuzzes fixedfloat.  The input is a sequence of operations on a few numbers:
+// construction and init at odd and even lengths, floats of any bit pattern
+// (NaN, infinities, subnormals, huge) by = and by the constructor, = from
+// fixedint, * + -, the comparisons, the text, the parts and the copies, with
+// flags and digits also written straight into the public members.  Results
+// on well-formed digits are checked against GMP; every result against the
+// invariants, the documented failures and the "unchanged on failure"
+// promises.
+#include "fuzzcheck.hpp"
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+using VELDRA::fixedfloat;
+using VELDRA::fixedint;
+using namespace veldrafuzz;
+using veldratest::powerof10;
+
+constexpr std::uint64_t maxlength = 64;
+constexpr std::size_t poolsize = 3;
+
+// Everything an operation could change in a fixedfloat.
+struct state {
+  intstate digits;
+  std::uint64_t size;
+  bool floatsigned;
+  bool isneg;
+
+  explicit state(const fixedfloat& n)
+      : digits(n.digits), size(n.size), floatsigned(n.floatsigned),
+        isneg(n.isneg) {}
+  // A number freshly made by length: zero, signed, not negative.
+  explicit state(std::uint64_t length)
+      : digits(length), size(length), floatsigned(true), isneg(false) {}
+
+  std::uint64_t half() const { return size / 2; }
+  bool wellformed() const { return digits.wellformed(); }
+  bigint scaled() const { return digits.value(); }
+
+  bool operator==(const state& o) const {
+    return digits == o.digits && size == o.size &&
+           floatsigned == o.floatsigned && isneg == o.isneg;
+  }
+};
+
+bool holds(const fixedfloat& n, const state& s) { return state(n) == s; }
+
+// The scaled integer with the number's sign.
+bigint signedscaled(const state& s) {
+  bigint out = s.scaled();
+  if (s.isneg) {
+    mpz_neg(out.get(), out.get());
+  }
+  return out;
+}
+
+// Magnitude and sign match, whatever the flags of `digits`.
+bool holdsvalue(const fixedfloat& n, const bigint& scaled, bool isneg) {
+  return n.digits.digits == digitsof(scaled, n.size) && n.isneg == isneg;
+}
+
+bigint quotient(const bigint& a, const bigint& b) {
+  bigint out;
+  mpz_tdiv_q(out.get(), a.get(), b.get());
+  return out;
+}
+
+bigint remainder(const bigint& a, const bigint& b) {
+  bigint out;
+  mpz_tdiv_r(out.get(), a.get(), b.get());
+  return out;
+}
+
+// The documented text: sign, integer digits ("0" at least, none at length
+// 0), ".", fraction digits without trailing zeros ("0" at least).
+std::string rendered(const state& s) {
+  const bigint unit = powerof10(s.half());
+  std::string out = s.isneg ? "-" : "";
+  out += s.size == 0 ? "" : quotient(s.scaled(), unit).str();
+  out += '.';
+  const bigint fraction = remainder(s.scaled(), unit);
+  if (mpz_sgn(fraction.get()) == 0) {
+    return out + "0";
+  }
+  std::string digits = fraction.str();
+  digits.insert(0, s.half() - digits.size(), '0');
+  digits.erase(digits.find_last_not_of('0') + 1);
+  return out + digits;
+}
+
+// |scaled / 10^h, negated when negative, - val| <= 0.0011: the fraction is
+// scaled until it is integral within 0.001, in single precision.
+bool closeto(const bigint& scaled, std::uint64_t h, bool negative, float val) {
+  mpq_t stored;
+  mpq_t gap;
+  mpq_t bound;
+  mpq_inits(stored, gap, bound, nullptr);
+  mpq_set_num(stored, scaled.get());
+  mpq_set_den(stored, powerof10(h).get());
+  mpq_canonicalize(stored);
+  if (negative) {
+    mpq_neg(stored, stored);
+  }
+  mpq_set_d(gap, static_cast<double>(val));
+  mpq_sub(gap, stored, gap);
+  mpq_abs(gap, gap);
+  mpq_set_ui(bound, 11, 10000);
+  const bool close = mpq_cmp(gap, bound) <= 0;
+  mpq_clears(stored, gap, bound, nullptr);
+  return close;
+}
+
+class session {
+public:
+  session(const std::uint8_t* data, std::size_t size) : input_(data, size) {}
+
+  void run() {
+    makepool();
+    while (input_.remaining_bytes() > 0) {
+      step();
+      for (const fixedfloat& n : pool_) {
+        checkinvariants(n);
+      }
+    }
+  }
+
+private:
+  FuzzedDataProvider input_;
+  std::vector<fixedfloat> pool_;
+
+  static void checkinvariants(const fixedfloat& n) {
+    check(n.digits.digits.size() == n.digits.size, "digits.size() != size");
+    check(n.digits.size == n.size, "the digits' length differs from size");
+    check(n.size % 2 == 0, "odd size");
+    check(!n.digits.isneg, "digits.isneg set: the sign belongs to isneg");
+  }
+
+  void makepool() {
+    pool_.reserve(poolsize);
+    std::uint64_t length = 2 * (newlength() / 2);
+    for (std::size_t i = 0; i < poolsize; ++i) {
+      if (i > 0 && input_.ConsumeBool()) {
+        length = 2 * (newlength() / 2);
+      }
+      pool_.emplace_back(length);
+    }
+  }
+
+  std::uint64_t newlength() {
+    return input_.ConsumeIntegralInRange<std::uint64_t>(0, maxlength);
+  }
+  std::size_t slot() {
+    return input_.ConsumeIntegralInRange<std::size_t>(0, poolsize - 1);
+  }
+  fixedfloat& pick() { return pool_[slot()]; }
+
+  void step() {
+    switch (input_.ConsumeIntegralInRange<int>(0, 15)) {
+    case 0:
+      construct();
+      break;
+    case 1:
+      init();
+      break;
+    case 2:
+      fromfloat(floatbits());
+      break;
+    case 3:
+      fromfloat(decimalfloat());
+      break;
+    case 4:
+      assignfixedint();
+      break;
+    case 5:
+    case 6:
+      multiply();
+      break;
+    case 7:
+      text();
+      break;
+    case 8:
+      parts();
+      break;
+    case 9:
+      filldigits(input_, pick().digits.digits);
+      break;
+    case 10:
+      poke(input_, pick().digits.digits);
+      break;
+    case 11:
+      flagsorcopy();
+      break;
+    case 12:
+      addsub(input_.ConsumeBool());
+      break;
+    case 13:
+      compare();
+      break;
+    default:
+      copies();
+      break;
+    }
+  }
+
+  // Any bit pattern: NaNs, infinities, subnormals, huge values.
+  float floatbits() {
+    const auto bits = input_.ConsumeIntegral<std::uint32_t>();
+    float val;
+    std::memcpy(&val, &bits, sizeof val);
+    return val;
+  }
+
+  // A short decimal such as -12.34, which often fits.
+  float decimalfloat() {
+    const auto mantissa = input_.ConsumeIntegral<std::int32_t>();
+    const int places = input_.ConsumeIntegralInRange<int>(0, 9);
+    return static_cast<float>(mantissa) /
+           static_cast<float>(std::pow(10.0, places));
+  }
+
+  void construct() {
+    const std::size_t target = slot();
+    const std::uint64_t length = newlength();
+    const state before(pool_[target]);
+    const failure thrown = attempt([&] { pool_[target] = fixedfloat(length); },
+                                   {failure::oddlength});
+    checkmade(pool_[target], before, length, thrown);
+  }
+
+  void init() {
+    fixedfloat& n = pick();
+    const std::uint64_t length = newlength();
+    const state before(n);
+    const failure thrown =
+        attempt([&] { n.init(length); }, {failure::oddlength});
+    checkmade(n, before, length, thrown);
+  }
+
+  // An odd length is refused with the number unchanged; an even one makes
+  // it zero.
+  static void checkmade(const fixedfloat& n, const state& before,
+                        std::uint64_t length, failure thrown) {
+    if (length % 2 != 0) {
+      check(thrown == failure::oddlength && holds(n, before),
+            "odd length: must be refused, number unchanged");
+      return;
+    }
+    check(thrown == failure::none && holds(n, state(length)),
+          "even length: not a fresh zero");
+  }
+
+  // = float, or fixedfloat(length, float) copied into a slot.
+  void fromfloat(float val) {
+    fixedfloat& n = pick();
+    const state before(n);
+    const bool construct = input_.ConsumeBool();
+    const std::uint64_t length = construct ? newlength() : before.size;
+    const auto run = [&] {
+      if (construct) {
+        n = fixedfloat(length, val);
+      } else {
+        n = val;
+      }
+    };
+    const failure thrown = attempt(
+        run, {failure::oddlength, failure::notfinite, failure::outofint64,
+              failure::intbigger, failure::fractiontoobig});
+    const failure refused =
+        length % 2 != 0 ? failure::oddlength : refusal(val, length / 2);
+    if (refused != failure::none) {
+      check(thrown == refused && holds(n, before),
+            "float: must be refused, number unchanged");
+      return;
+    }
+    if (thrown == failure::fractiontoobig) {
+      // Scaling ends within ten rounds, so only short halves can refuse.
+      check(length / 2 < 10, "float: fraction refused at h >= 10");
+      const auto integer = static_cast<std::int64_t>(val);
+      bigint whole = fromint64(integer);
+      mpz_abs(whole.get(), whole.get());
+      mpz_mul(whole.get(), whole.get(), powerof10(length / 2).get());
+      // A failed construction makes nothing; a failed assignment keeps the
+      // integer part.
+      check(construct ? holds(n, before) : holdsvalue(n, whole, integer < 0),
+            "float: wrong state after a refused fraction");
+      return;
+    }
+    check(thrown == failure::none, "float: unexpected failure");
+    const state after(n);
+    check(after.size == length &&
+              after.floatsigned == (construct || before.floatsigned),
+          "float: length or floatsigned changed");
+    check(after.wellformed(), "float: malformed digits");
+    check(closeto(after.scaled(), after.half(), after.isneg, val),
+          "float: stored value not within 0.001 of the float");
+    check(after.isneg == (val < 0 && mpz_sgn(after.scaled().get()) != 0),
+          "float: wrong sign");
+  }
+
+  // What = float refuses before it changes anything.
+  static failure refusal(float val, std::uint64_t h) {
+    if (!std::isfinite(val)) {
+      return failure::notfinite;
+    }
+    if (!(val >= -0x1p63f && val < 0x1p63f)) {
+      return failure::outofint64;
+    }
+    if (digitcount(static_cast<std::int64_t>(val)) > h) {
+      return failure::intbigger;
+    }
+    return failure::none;
+  }
+
+  void assignfixedint() {
+    fixedfloat& n = pick();
+    const state before(n);
+    fixedint val(input_.ConsumeBool() ? before.half() : newlength());
+    filldigits(input_, val.digits);
+    if (input_.ConsumeBool()) {
+      poke(input_, val.digits);
+    }
+    const auto bits = input_.ConsumeIntegral<std::uint8_t>();
+    val.isneg = (bits & 1) != 0;
+    val.numsigned = (bits & 2) != 0;
+    val.throwwhenover = (bits & 4) != 0;
+    const intstate source(val);
+
+    const failure thrown = attempt([&] { n = val; }, {failure::valtoosmall});
+    check(holds(val, source), "= fixedint changed its argument");
+    if (source.size < before.half()) {
+      check(thrown == failure::valtoosmall && holds(n, before),
+            "= fixedint: too short must be refused, number unchanged");
+      return;
+    }
+    check(thrown == failure::none && n.size == before.size &&
+              n.floatsigned == before.floatsigned,
+          "= fixedint: failed, or changed the length");
+    if (source.wellformed()) {
+      bigint scaled = source.value();
+      mpz_mul(scaled.get(), scaled.get(), powerof10(before.half()).get());
+      check(holdsvalue(n, scaled, source.isneg), "= fixedint differs from GMP");
+    }
+  }
+
+  using binary = binaryrun<fixedfloat, state>;
+
+  // A const operator on two numbers of the pool.
+  template <class Operation>
+  binary runbinary(Operation&& operation,
+                   std::initializer_list<failure> allowed) {
+    const fixedfloat& a = pick();
+    const fixedfloat& b = pick();
+    return veldrafuzz::runbinary<state>(a, b, operation, allowed);
+  }
+
+  // Checks a new number from an operator, its magnitude too when there is
+  // one to compare with, then keeps it in the pool.
+  void keep(binary& run, const bigint* scaled, bool isneg, const char* what) {
+    const fixedfloat& result = *run.result;
+    check(result.size == run.x.size && result.floatsigned,
+          "a result must have the operands' length and floatsigned");
+    check(result.isneg == isneg, what);
+    check(scaled == nullptr || holdsvalue(result, *scaled, isneg), what);
+    pool_[slot()] = result;
+  }
+
+  void multiply() {
+    binary run = runbinary(
+        [](const fixedfloat& a, const fixedfloat& b) { return a * b; },
+        {failure::floatsizes});
+    const state& x = run.x;
+    const state& y = run.y;
+    std::vector<failure> faults;
+    if (x.size != y.size) {
+      faults.push_back(failure::floatsizes);
+    }
+    if (refused(run.thrown, faults, "*: wrong failure")) {
+      return;
+    }
+    const bool defined = x.wellformed() && y.wellformed();
+    bigint scaled;
+    if (defined) {
+      mpz_mul(scaled.get(), x.scaled().get(), y.scaled().get());
+      scaled = quotient(scaled, powerof10(x.half()));
+    }
+    keep(run, defined ? &scaled : nullptr, x.floatsigned && x.isneg != y.isneg,
+         "* differs from GMP");
+  }
+
+  // + and -: the exact signed sum, integer digits above h dropped unless
+  // this number's digits.throwwhenover; a zero result is not negative.
+  void addsub(bool minus) {
+    binary run = runbinary(
+        [minus](const fixedfloat& a, const fixedfloat& b) {
+          return minus ? a - b : a + b;
+        },
+        {failure::floatsizes, failure::malformeddigits, failure::overflow});
+    const state& x = run.x;
+    const state& y = run.y;
+    std::vector<failure> faults;
+    if (x.size != y.size) {
+      faults.push_back(failure::floatsizes);
+    }
+    if (!x.wellformed() || !y.wellformed()) {
+      faults.push_back(failure::malformeddigits);
+    }
+    if (!faults.empty()) {
+      refused(run.thrown, faults, "+ or -: wrong failure");
+      return;
+    }
+    bigint sum;
+    const bigint a = signedscaled(x);
+    const bigint b = signedscaled(y);
+    (minus ? mpz_sub : mpz_add)(sum.get(), a.get(), b.get());
+    bigint wrapped;
+    mpz_abs(wrapped.get(), sum.get());
+    if (!below(wrapped, powerof10(x.size)) && x.digits.throwwhenover) {
+      check(run.thrown == failure::overflow, "+ or -: overflow not refused");
+      return;
+    }
+    check(run.thrown == failure::none, "+ or -: unexpected failure");
+    wrapped = remainder(wrapped, powerof10(x.size));
+    keep(run, &wrapped, mpz_sgn(sum.get()) < 0 && mpz_sgn(wrapped.get()) != 0,
+         "+ or - differs from GMP");
+  }
+
+  // All six comparisons: by value across lengths, the points aligned, zero
+  // equal to -0.
+  void compare() {
+    const fixedfloat& a = pick();
+    const fixedfloat& b = pick();
+    const state x(a);
+    const state y(b);
+    bool eq = false;
+    bool ne = false;
+    bool gt = false;
+    bool lt = false;
+    bool ge = false;
+    bool le = false;
+    attempt(
+        [&] {
+          eq = a == b;
+          ne = a != b;
+          gt = a > b;
+          lt = a < b;
+          ge = a >= b;
+          le = a <= b;
+        },
+        {});
+    check(holds(a, x) && holds(b, y), "a comparison changed an operand");
+    check(ne == !eq && ge == (gt || eq) && le == (lt || eq) &&
+              int{eq} + int{gt} + int{lt} == 1,
+          "the comparisons disagree with each other");
+    if (x.wellformed() && y.wellformed()) {
+      bigint left = signedscaled(x);
+      bigint right = signedscaled(y);
+      mpz_mul(left.get(), left.get(), powerof10(y.half()).get());
+      mpz_mul(right.get(), right.get(), powerof10(x.half()).get());
+      const int order = mpz_cmp(left.get(), right.get());
+      check(eq == (order == 0) && gt == (order > 0),
+            "comparison differs from GMP");
+    }
+  }
+
+  // getcopy, abs and flipsign.
+  void copies() {
+    fixedfloat& n = pick();
+    const state s(n);
+    const fixedfloat copy = n.getcopy();
+    const fixedfloat absolute = n.abs();
+    state positive = s;
+    positive.isneg = false;
+    check(holds(copy, s), "getcopy differs from its source");
+    check(holds(absolute, positive), "abs is wrong");
+    n.flipsign();
+    state flipped = s;
+    flipped.isneg = !s.isneg;
+    check(holds(n, flipped), "flipsign is wrong");
+  }
+
+  void text() {
+    const fixedfloat& n = pick();
+    const state s(n);
+    std::string out;
+    attempt([&] { out = n.asstring(); }, {});
+    check(holds(n, s), "asstring changed the number");
+    if (s.wellformed()) {
+      check(out == rendered(s), "asstring differs from GMP");
+    }
+    std::ostringstream printed;
+    printed << n;
+    check(printed.str() == out, "operator<< does not print asstring()");
+  }
+
+  // getintpart, getfractionpart and fixedint = fixedfloat.
+  void parts() {
+    const fixedfloat& n = pick();
+    const state s(n);
+    fixedint whole(newlength());
+    whole = n;
+    const fixedint intpart = n.getintpart();
+    const fixedint fraction = n.getfractionpart();
+    check(holds(n, s), "taking the parts changed the number");
+    check(holds(whole, intstate(intpart)),
+          "fixedint = fixedfloat is not getintpart");
+    check(intpart.size == s.size && fraction.size == s.size && !intpart.isneg &&
+              !fraction.isneg,
+          "parts: wrong length or sign");
+    if (s.wellformed()) {
+      const bigint unit = powerof10(s.half());
+      check(intpart.digits == digitsof(quotient(s.scaled(), unit), s.size),
+            "getintpart differs from GMP");
+      check(fraction.digits == digitsof(remainder(s.scaled(), unit), s.size),
+            "getfractionpart differs from GMP");
+    }
+  }
+
+  void flagsorcopy() {
+    const std::size_t target = slot();
+    fixedfloat& n = pool_[target];
+    const auto bits = input_.ConsumeIntegral<std::uint8_t>();
+    switch (bits % 4) {
+    case 0:
+      n.floatsigned = (bits & 4) != 0;
+      n.isneg = (bits & 8) != 0;
+      n.digits.throwwhenover = (bits & 16) != 0;
+      break;
+    case 1:
+      n.updsign();
+      check(!n.isneg, "updsign: the digits carry no sign to move");
+      break;
+    default: {
+      const fixedfloat& source = pick();
+      const state expected(source);
+      const fixedfloat copy(source);
+      pool_[target] = source;
+      check(holds(copy, expected) && holds(pool_[target], expected),
+            "copy differs from its source");
+      break;
+    }
+    }
+  }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  resettrace();
+  session(data, size).run();
+  return 0;
+}

@@ -1,0 +1,694 @@
+// Fuzzes fixedint.  The input is a sequence of operations on a few numbers of
+// random lengths, whose digits (malformed ones included) and flags are also
+// written straight into the public members.  Results on well-formed digits
+// are checked against GMP; every result against the invariants, the
+// documented failures and the "unchanged on failure" promises.
+#include "fuzzcheck.hpp"
+
+#include <optional>
+#include <sstream>
+#include <utility>
+
+namespace {
+
+using VELDRA::fixedint;
+using namespace veldrafuzz;
+using state = intstate;
+
+constexpr std::uint64_t maxlength = 64;
+constexpr std::size_t poolsize = 4;
+
+// What an arithmetic operation on well-formed digits must do.
+struct outcome {
+  failure thrown = failure::none;
+  state left;       // the left operand afterwards
+  bigint magnitude; // of the result, before it is cut to its length
+  bool isneg = false;
+};
+
+outcome sum(const state& left, const state& right) {
+  outcome out{failure::none, left, bigint(), false};
+  if (left.size != right.size) {
+    out.thrown = failure::sizesdiffer;
+    return out;
+  }
+  const bigint a = left.value();
+  const bigint b = right.value();
+  if (left.numsigned && left.isneg != right.isneg) {
+    // The non-negative operand's magnitude less the negative one's; never
+    // overflows.
+    bigint difference;
+    mpz_sub(difference.get(), (left.isneg ? b : a).get(),
+            (left.isneg ? a : b).get());
+    out.isneg = mpz_sgn(difference.get()) < 0;
+    mpz_abs(out.magnitude.get(), difference.get());
+    return out;
+  }
+  mpz_add(out.magnitude.get(), a.get(), b.get());
+  out.isneg = left.isneg;
+  if (!below(out.magnitude, veldratest::powerof10(left.size))) {
+    if (left.throwwhenover) {
+      out.thrown = failure::overflow;
+      return out;
+    }
+    // The left operand keeps the carry out of the top place.
+    out.left.digits.assign(left.size, 0);
+    out.left.digits[0] = 1;
+    if (left.numsigned) {
+      out.left.isneg = false;
+    }
+  }
+  return out;
+}
+
+// left - right is left + (-right) with left's signs honoured throughout.
+outcome difference(const state& left, const state& right) {
+  state signedleft = left;
+  signedleft.numsigned = true;
+  state negated = right;
+  negated.isneg = !negated.isneg;
+  outcome out = sum(signedleft, negated);
+  out.left.numsigned = left.numsigned;
+  return out;
+}
+
+outcome product(const state& left, const state& right) {
+  outcome out{failure::none, left, bigint(), false};
+  if (left.size != right.size) {
+    out.thrown = failure::sizesdiffer;
+  } else if (left.size == 0) {
+    out.thrown = failure::intbigger; // the empty product cannot take 0
+  } else {
+    mpz_mul(out.magnitude.get(), left.value().get(), right.value().get());
+    out.isneg = left.numsigned && left.isneg != right.isneg;
+  }
+  return out;
+}
+
+// The documented text of any digits: each element in decimal, most
+// significant first, leading '0' characters cut to one, then the sign.
+std::string rendered(const state& s) {
+  std::string out;
+  for (auto place = s.digits.rbegin(); place != s.digits.rend(); ++place) {
+    out += std::to_string(static_cast<int>(*place));
+  }
+  while (out.size() > 1 && out[0] == '0') {
+    out.erase(0, 1);
+  }
+  return s.isneg ? "-" + out : out;
+}
+
+// The digits moved `places` places up (toward the top) or down, zero
+// filled.
+digitvector shifted(const digitvector& digits, std::size_t places, bool up) {
+  digitvector out(digits.size(), 0);
+  for (std::size_t place = 0; place < digits.size(); ++place) {
+    if (up && place + places < digits.size()) {
+      out[place + places] = digits[place];
+    } else if (!up && place >= places) {
+      out[place - places] = digits[place];
+    }
+  }
+  return out;
+}
+
+// ++ (up) or -- on well-formed digits.  Signed, the value moves by one;
+// unsigned, the magnitude moves and the sign stays.  Leaving 0 .. 10^size -
+// 1 throws or wraps.  A zero result is never negative, unsigned ones too.
+outcome stepped(const state& s, bool up) {
+  outcome out{failure::none, s, bigint(), false};
+  bigint value = s.numsigned ? s.signedvalue() : s.value();
+  if (up) {
+    mpz_add_ui(value.get(), value.get(), 1);
+  } else {
+    mpz_sub_ui(value.get(), value.get(), 1);
+  }
+  bool negative = s.isneg;
+  if (s.numsigned) {
+    negative = mpz_sgn(value.get()) < 0;
+    mpz_abs(value.get(), value.get());
+  }
+  const bigint limit = veldratest::powerof10(s.size);
+  if (mpz_sgn(value.get()) < 0 || !below(value, limit)) {
+    if (s.throwwhenover) {
+      out.thrown = failure::overflow;
+      return out;
+    }
+    mpz_mod(value.get(), value.get(), limit.get());
+  }
+  if (mpz_sgn(value.get()) == 0) {
+    negative = false;
+  }
+  out.left.digits = digitsof(value, s.size);
+  out.left.isneg = negative;
+  return out;
+}
+
+// A new number from an operator: this length, the default flags, and the
+// digits and sign given.
+void checknew(const fixedint& result, std::uint64_t length,
+              const digitvector& digits, bool isneg, const char* what) {
+  check(result.size == length && result.numsigned && !result.throwwhenover,
+        "a result must have the operand's length and the default flags");
+  check(result.digits == digits && result.isneg == isneg, what);
+}
+
+class session {
+public:
+  session(const std::uint8_t* data, std::size_t size) : input_(data, size) {}
+
+  void run() {
+    makepool();
+    while (input_.remaining_bytes() > 0) {
+      step();
+      for (const fixedint& n : pool_) {
+        check(n.digits.size() == n.size, "digits.size() != size");
+      }
+    }
+  }
+
+private:
+  FuzzedDataProvider input_;
+  std::vector<fixedint> pool_;
+
+  // Lengths often repeat, so that arithmetic sees operands of equal length.
+  void makepool() {
+    pool_.reserve(poolsize);
+    std::uint64_t length = newlength();
+    for (std::size_t i = 0; i < poolsize; ++i) {
+      if (i > 0 && input_.ConsumeBool()) {
+        length = newlength();
+      }
+      pool_.emplace_back(length);
+    }
+  }
+
+  std::uint64_t newlength() {
+    return input_.ConsumeIntegralInRange<std::uint64_t>(0, maxlength);
+  }
+  std::size_t slot() {
+    return input_.ConsumeIntegralInRange<std::size_t>(0, poolsize - 1);
+  }
+  fixedint& pick() { return pool_[slot()]; }
+
+  // Any int64_t, often cut to a few digits so that it fits.
+  std::int64_t machinevalue() {
+    std::int64_t val = input_.ConsumeIntegral<std::int64_t>();
+    const int kept = input_.ConsumeIntegralInRange<int>(0, 19);
+    if (kept == 19) {
+      return val;
+    }
+    std::int64_t limit = 1;
+    for (int i = 0; i < kept; ++i) {
+      limit *= 10;
+    }
+    return val % limit;
+  }
+
+  void step() {
+    switch (input_.ConsumeIntegralInRange<int>(0, 22)) {
+    case 0:
+      filldigits(input_, pick().digits);
+      break;
+    case 1:
+      poke(input_, pick().digits);
+      break;
+    case 2:
+      setflags();
+      break;
+    case 3:
+      assignint();
+      break;
+    case 4:
+      construct();
+      break;
+    case 5:
+      copyormove();
+      break;
+    case 6:
+      resize();
+      break;
+    case 7:
+      shift();
+      break;
+    case 8:
+    case 9:
+      arithmetic('+');
+      break;
+    case 10:
+      arithmetic('-');
+      break;
+    case 11:
+    case 12:
+      arithmetic('*');
+      break;
+    case 13:
+      compare();
+      break;
+    case 14:
+      text();
+      break;
+    case 15:
+      toint();
+      break;
+    case 16:
+      copies();
+      break;
+    case 17:
+      shortened();
+      break;
+    case 18:
+      steps();
+      break;
+    case 19:
+      divide(input_.ConsumeBool());
+      break;
+    case 20:
+      power();
+      break;
+    default:
+      shiftby(input_.ConsumeBool());
+      break;
+    }
+  }
+
+  void setflags() {
+    fixedint& n = pick();
+    const auto bits = input_.ConsumeIntegral<std::uint8_t>();
+    n.isneg = (bits & 1) != 0;
+    n.numsigned = (bits & 2) != 0;
+    n.throwwhenover = (bits & 4) != 0;
+  }
+
+  void assignint() {
+    fixedint& n = pick();
+    const state before(n);
+    const std::int64_t val = machinevalue();
+    const failure thrown = attempt([&] { n = val; }, {failure::intbigger});
+    if (digitcount(val) > before.size) {
+      check(thrown == failure::intbigger && holds(n, before),
+            "= int64: a value too long must be refused, number unchanged");
+      return;
+    }
+    state expected = before;
+    expected.digits = digitsof(fromint64(val), before.size);
+    if (before.numsigned) {
+      expected.isneg = val < 0;
+    }
+    check(thrown == failure::none && holds(n, expected),
+          "= int64: wrong value");
+  }
+
+  void construct() {
+    const std::size_t target = slot();
+    const std::uint64_t length = newlength();
+    const bool withvalue = input_.ConsumeBool();
+    const std::int64_t val = machinevalue();
+    const state before(pool_[target]);
+    state expected(length);
+    if (!withvalue) {
+      pool_[target] = fixedint(length);
+      check(holds(pool_[target], expected), "fixedint(length): not zero");
+      return;
+    }
+    const failure thrown = attempt(
+        [&] { pool_[target] = fixedint(length, val); }, {failure::intbigger});
+    if (digitcount(val) > length) {
+      check(thrown == failure::intbigger && holds(pool_[target], before),
+            "fixedint(length, initial): a value too long must be refused");
+      return;
+    }
+    expected.digits = digitsof(fromint64(val), length);
+    expected.isneg = val < 0;
+    check(thrown == failure::none && holds(pool_[target], expected),
+          "fixedint(length, initial): wrong value");
+  }
+
+  void copyormove() {
+    const std::size_t target = slot();
+    const fixedint& source = pick();
+    const state expected(source);
+    if (input_.ConsumeBool()) {
+      pool_[target] = source;
+      const fixedint copy(source);
+      check(holds(pool_[target], expected) && holds(copy, expected),
+            "copy differs from its source");
+      return;
+    }
+    fixedint taken(source);
+    fixedint moved(std::move(taken));
+    pool_[target] = std::move(moved);
+    check(holds(pool_[target], expected), "move changed the value");
+    check(taken.size == 0 && taken.digits.empty() && moved.size == 0 &&
+              moved.digits.empty(),
+          "a moved-from number must have length 0");
+  }
+
+  void resize() {
+    fixedint& n = pick();
+    state expected(n);
+    const std::uint64_t length = newlength();
+    n.resize(length);
+    expected.size = length;
+    expected.digits.resize(length, 0);
+    check(holds(n, expected), "resize: wrong digits, sign or flags");
+  }
+
+  void shift() {
+    fixedint& n = pick();
+    state expected(n);
+    const bool up = input_.ConsumeBool();
+    if (up) {
+      n.wholeshiftl();
+    } else {
+      n.wholeshiftr();
+    }
+    expected.digits = shifted(expected.digits, 1, up);
+    check(holds(n, expected), "whole-place shift: wrong digits");
+  }
+
+  void arithmetic(char op) {
+    const std::size_t leftslot = slot();
+    const std::size_t rightslot = slot();
+    fixedint& left = pool_[leftslot];
+    const fixedint& right = pool_[rightslot];
+    const state a(left);
+    const state b(right);
+    std::optional<fixedint> result;
+    failure thrown = failure::none;
+    if (op == '*') {
+      thrown = attempt([&] { result.emplace(left * right); },
+                       {failure::sizesdiffer, failure::intbigger});
+    } else {
+      const auto run = [&] {
+        result.emplace(op == '+' ? left + right : left - right);
+      };
+      thrown = attempt(
+          run, {failure::sizesdiffer, failure::overflow, failure::carryover9});
+    }
+    if (leftslot != rightslot) {
+      check(holds(right, b), "the right operand changed");
+    }
+    if (result) {
+      check(result->size == a.size && result->digits.size() == a.size,
+            "result length differs from the operands'");
+      check(result->numsigned && !result->throwwhenover,
+            "a result must have the default flags");
+    }
+    if (a.wellformed() && b.wellformed()) {
+      const outcome expected = op == '+'   ? sum(a, b)
+                               : op == '-' ? difference(a, b)
+                                           : product(a, b);
+      check(thrown == expected.thrown, "wrong failure against GMP");
+      check(holds(left, expected.left), "left operand wrong afterwards");
+      if (result) {
+        check(result->digits == digitsof(expected.magnitude, a.size) &&
+                  result->isneg == expected.isneg,
+              "result differs from GMP");
+      }
+    } else {
+      checkmalformed(op, thrown, a, b, left);
+    }
+    if (result) {
+      pool_[slot()] = std::move(*result);
+    }
+  }
+
+  // Malformed digits: the value is undefined, but the length checks, the
+  // overflow policy and "unchanged on failure" still hold.
+  static void checkmalformed(char op, failure thrown, const state& a,
+                             const state& b, const fixedint& left) {
+    check((thrown == failure::sizesdiffer) == (a.size != b.size),
+          "length mismatch not reported as such");
+    if (thrown != failure::none || op == '*') {
+      check(holds(left, a), "a failure must leave the left operand unchanged");
+    } else {
+      check(left.size == a.size && left.numsigned == a.numsigned &&
+                left.throwwhenover == a.throwwhenover,
+            "left operand's length or flags changed");
+    }
+    if (thrown == failure::overflow) {
+      check(a.throwwhenover, "overflow thrown without throwwhenover");
+    }
+    if (thrown == failure::intbigger) {
+      check(a.size == 0, "product failed on non-empty operands");
+    }
+  }
+
+  void compare() {
+    const fixedint& x = pick();
+    const fixedint& y = pick();
+    const state a(x);
+    const state b(y);
+    bool eq = false;
+    bool ne = false;
+    bool gt = false;
+    bool lt = false;
+    bool ge = false;
+    bool le = false;
+    attempt(
+        [&] {
+          eq = x == y;
+          ne = x != y;
+          gt = x > y;
+          lt = x < y;
+          ge = x >= y;
+          le = x <= y;
+        },
+        {});
+    check(holds(x, a) && holds(y, b), "a comparison changed an operand");
+    check(eq == (a.digits == b.digits && a.isneg == b.isneg), "== is wrong");
+    check(ne == !eq, "!= is not the negation of ==");
+    check(lt == (!gt && ne), "< is not !(>) && !=");
+    check(ge == (gt || eq) && le == (lt || eq), ">= or <= inconsistent");
+    if (a.wellformed() && b.wellformed()) {
+      bool expected = !a.isneg;
+      if (a.isneg == b.isneg) {
+        const int order = mpz_cmp(a.value().get(), b.value().get());
+        expected = a.isneg ? order < 0 : order > 0;
+      }
+      check(gt == expected, "> differs from GMP");
+    }
+  }
+
+  void text() {
+    const fixedint& n = pick();
+    const state s(n);
+    std::string out;
+    attempt([&] { out = n.asstring(); }, {});
+    std::string expected = rendered(s);
+    if (s.wellformed()) {
+      expected = (s.isneg ? "-" : "") + (s.size == 0 ? "" : s.value().str());
+    }
+    check(out == expected, "asstring is wrong");
+    std::ostringstream printed;
+    printed << n;
+    check(printed.str() == out, "operator<< does not print asstring()");
+    check(holds(n, s), "asstring changed the number");
+  }
+
+  void toint() {
+    const fixedint& n = pick();
+    const state s(n);
+    std::int64_t out = 0;
+    const failure thrown = attempt([&] { out = n.getasstdint(); },
+                                   {failure::nofit, failure::malformed});
+    check(holds(n, s), "getasstdint changed the number");
+    if (!s.wellformed()) {
+      check(thrown != failure::none, "malformed digits gave an int64_t");
+      return;
+    }
+    bigint value = s.value();
+    if (s.isneg) {
+      mpz_neg(value.get(), value.get());
+    }
+    if (mpz_fits_slong_p(value.get()) == 0) {
+      check(thrown == failure::nofit, "getasstdint: too big not refused");
+      return;
+    }
+    check(thrown == failure::none && out == mpz_get_si(value.get()),
+          "getasstdint differs from GMP");
+  }
+
+  // ++ and --, prefix and postfix; each returns the number itself.
+  void steps() {
+    fixedint& n = pick();
+    const state before(n);
+    const int kind = input_.ConsumeIntegralInRange<int>(0, 3);
+    const fixedint* returned = nullptr;
+    const auto run = [&] {
+      switch (kind) {
+      case 0:
+        returned = &++n;
+        break;
+      case 1:
+        returned = &n++;
+        break;
+      case 2:
+        returned = &--n;
+        break;
+      default:
+        returned = &n--;
+        break;
+      }
+    };
+    const failure thrown =
+        attempt(run, {failure::overflow, failure::malformeddigits});
+    if (thrown == failure::none) {
+      check(returned == &n, "++ and -- must return the number itself");
+    } else {
+      check(holds(n, before), "a failed step must leave the number unchanged");
+    }
+    if (!before.wellformed()) {
+      check(n.size == before.size && n.numsigned == before.numsigned &&
+                n.throwwhenover == before.throwwhenover,
+            "a step changed the length or the flags");
+      check(thrown != failure::overflow || before.throwwhenover,
+            "overflow thrown without throwwhenover");
+      return;
+    }
+    const outcome expected = stepped(before, kind < 2);
+    check(thrown == expected.thrown && holds(n, expected.left),
+          "++ or -- differs from GMP");
+  }
+
+  using binary = binaryrun<fixedint, state>;
+
+  // A const operator on two numbers of the pool.
+  template <class Operation>
+  binary runbinary(Operation&& operation,
+                   std::initializer_list<failure> allowed) {
+    const fixedint& a = pick();
+    const fixedint& b = pick();
+    return veldrafuzz::runbinary<state>(a, b, operation, allowed);
+  }
+
+  // Sound results go back into the pool for later operations.
+  void keep(binary& run) {
+    if (run.result) {
+      pool_[slot()] = std::move(*run.result);
+    }
+  }
+
+  void divide(bool remainder) {
+    binary run = runbinary(
+        [remainder](const fixedint& a, const fixedint& b) {
+          return remainder ? a % b : a / b;
+        },
+        {failure::sizesdiffer, failure::malformeddigits,
+         failure::divisionbyzero});
+    const state& x = run.x;
+    const state& y = run.y;
+    std::vector<failure> faults;
+    if (x.size != y.size) {
+      faults.push_back(failure::sizesdiffer);
+    }
+    if (!x.wellformed() || !y.wellformed()) {
+      faults.push_back(failure::malformeddigits);
+    }
+    if (y.zero()) {
+      faults.push_back(failure::divisionbyzero);
+    }
+    if (refused(run.thrown, faults, "/ or %: wrong failure")) {
+      return;
+    }
+    // Truncated toward zero, the remainder taking this number's sign;
+    // unsigned, both come from the magnitudes.
+    bigint quotient;
+    bigint rest;
+    mpz_tdiv_qr(quotient.get(), rest.get(),
+                (x.numsigned ? x.signedvalue() : x.value()).get(),
+                (x.numsigned ? y.signedvalue() : y.value()).get());
+    const bigint& value = remainder ? rest : quotient;
+    checknew(*run.result, x.size, digitsof(value, x.size),
+             mpz_sgn(value.get()) < 0, "/ or % differs from GMP");
+    keep(run);
+  }
+
+  void power() {
+    binary run =
+        runbinary([](const fixedint& a, const fixedint& b) { return a ^ b; },
+                  {failure::malformeddigits, failure::negativeexponent});
+    const state& x = run.x;
+    const state& y = run.y;
+    std::vector<failure> faults;
+    if (!x.wellformed() || !y.wellformed()) {
+      faults.push_back(failure::malformeddigits);
+    }
+    if (y.negative()) {
+      faults.push_back(failure::negativeexponent);
+    }
+    if (refused(run.thrown, faults, "^: wrong failure")) {
+      return;
+    }
+    bigint value;
+    mpz_powm(value.get(), x.value().get(), y.value().get(),
+             veldratest::powerof10(x.size).get());
+    const bool negative = x.numsigned && x.isneg &&
+                          mpz_odd_p(y.value().get()) != 0 &&
+                          mpz_sgn(value.get()) != 0;
+    checknew(*run.result, x.size, digitsof(value, x.size), negative,
+             "^ differs from GMP");
+    keep(run);
+  }
+
+  // << and >>: this number's digits move as they are, malformed or not.
+  void shiftby(bool up) {
+    binary run =
+        runbinary([up](const fixedint& a,
+                       const fixedint& b) { return up ? a << b : a >> b; },
+                  {failure::malformeddigits, failure::negativeshift});
+    const state& x = run.x;
+    const state& y = run.y;
+    std::vector<failure> faults;
+    if (!y.wellformed()) {
+      faults.push_back(failure::malformeddigits);
+    } else if (y.negative()) {
+      faults.push_back(failure::negativeshift);
+    }
+    if (refused(run.thrown, faults, "<< or >>: wrong failure")) {
+      return;
+    }
+    const bigint count = y.value();
+    const std::size_t places =
+        below(count, bigint(static_cast<long>(x.size)))
+            ? static_cast<std::size_t>(mpz_get_ui(count.get()))
+            : x.size;
+    checknew(*run.result, x.size, shifted(x.digits, places, up), x.isneg,
+             "<< or >> moved the digits wrongly");
+    keep(run);
+  }
+
+  void copies() {
+    fixedint& n = pick();
+    const state s(n);
+    const fixedint copy = n.getcopy();
+    const fixedint absolute = n.abs();
+    state positive = s;
+    positive.isneg = false;
+    check(holds(copy, s), "getcopy differs from its source");
+    check(holds(absolute, positive), "abs is wrong");
+    n.flipsign();
+    state flipped = s;
+    flipped.isneg = !s.isneg;
+    check(holds(n, flipped), "flipsign is wrong");
+  }
+
+  void shortened() {
+    const fixedint& n = pick();
+    digitvector expected = n.digits;
+    while (!expected.empty() && expected.back() == 0) {
+      expected.pop_back();
+    }
+    check(n.getshorteneddigits() == expected, "getshorteneddigits is wrong");
+  }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  resettrace();
+  session(data, size).run();
+  return 0;
+}

@@ -1,0 +1,269 @@
+// Shared by the fuzz targets: the failures the library documents, running
+// one operation so that only those may escape it, the checks that abort the
+// run on a finding, and GMP values of well-formed digits.
+#ifndef VELDRA_FUZZ_FUZZCHECK_HPP
+#define VELDRA_FUZZ_FUZZCHECK_HPP
+
+#include "support/gmpref.hpp"
+#include "veldra.hpp"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <initializer_list>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+namespace veldrafuzz {
+
+using digitvector = std::vector<signed char>;
+using veldratest::bigint;
+
+// Every failure an operation may report, each with its documented type and
+// message below.
+enum class failure {
+  none,
+  intbigger,        // = int64, fixedint(length, initial), float integer part
+  sizesdiffer,      // fixedint + - * / %
+  overflow,         // + - ++ -- with throwwhenover
+  carryover9,       // fixedint + - with malformed digits only
+  nofit,            // getasstdint
+  malformed,        // getasstdint with malformed digits
+  oddlength,        // fixedfloat(length), init
+  valtoosmall,      // fixedfloat = fixedint
+  notfinite,        // fixedfloat = float
+  outofint64,       // fixedfloat = float
+  fractiontoobig,   // fixedfloat = float
+  floatsizes,       // fixedfloat * + -
+  malformeddigits,  // ++ -- / % ^ << >>, fixedfloat + -
+  divisionbyzero,   // / %
+  negativeexponent, // ^
+  negativeshift,    // << >>
+};
+
+struct documentedfailure {
+  failure id;
+  const std::type_info& type;
+  const char* message;
+};
+
+// The allow-list: nothing else may leave an operation.
+inline const documentedfailure documented[] = {
+    {failure::intbigger, typeid(std::out_of_range),
+     "Input int bigger than size!"},
+    {failure::sizesdiffer, typeid(std::length_error),
+     "Int sizes are not equal!"},
+    {failure::overflow, typeid(std::overflow_error), "Overflow occured."},
+    {failure::carryover9, typeid(std::out_of_range), "Carry over 9!"},
+    {failure::nofit, typeid(std::overflow_error),
+     "Value does not fit in int64_t!"},
+    {failure::malformed, typeid(std::overflow_error),
+     "Malformed digit: value has no int64_t form!"},
+    {failure::oddlength, typeid(std::runtime_error),
+     "length should be able to be divided by 2!"},
+    {failure::valtoosmall, typeid(std::out_of_range),
+     "Val too small for fixedfloat!"},
+    {failure::notfinite, typeid(std::out_of_range),
+     "Float value is not finite!"},
+    {failure::outofint64, typeid(std::out_of_range),
+     "Integer part of float out of int64_t range!"},
+    {failure::fractiontoobig, typeid(std::length_error),
+     "Fraction of float too big to fit in fixedfloat!"},
+    {failure::floatsizes, typeid(std::length_error), "Size is not equal!"},
+    {failure::malformeddigits, typeid(std::domain_error), "Malformed digits!"},
+    {failure::divisionbyzero, typeid(std::domain_error), "Division by zero!"},
+    {failure::negativeexponent, typeid(std::domain_error),
+     "Negative exponent!"},
+    {failure::negativeshift, typeid(std::domain_error),
+     "Negative shift count!"},
+};
+
+// A finding: say what and stop, so libFuzzer keeps the input.
+[[noreturn]] inline void fail(const std::string& what) {
+  std::fprintf(stderr, "veldra fuzz finding: %s\n", what.c_str());
+  std::abort();
+}
+
+inline void check(bool condition, const char* what) {
+  if (!condition) {
+    fail(what);
+  }
+}
+
+// Runs `operation`; returns the documented failure it threw, or none.  Any
+// other exception, or a documented one that is not in `allowed`, is a
+// finding.
+template <class Operation>
+failure attempt(Operation&& operation, std::initializer_list<failure> allowed) {
+  try {
+    operation();
+    return failure::none;
+  } catch (const std::exception& e) {
+    for (const documentedfailure& entry : documented) {
+      if (typeid(e) == entry.type &&
+          std::strcmp(e.what(), entry.message) == 0) {
+        if (std::find(allowed.begin(), allowed.end(), entry.id) ==
+            allowed.end()) {
+          fail(std::string("documented failure from the wrong operation: ") +
+               e.what());
+        }
+        return entry.id;
+      }
+    }
+    fail(std::string("undocumented exception ") + typeid(e).name() + ": " +
+         e.what());
+  } catch (...) {
+    fail("exception not derived from std::exception");
+  }
+}
+
+// Where faults apply, one of them (any, if several) must be reported; where
+// none does, the operation must succeed.  True when it was refused.
+inline bool refused(failure thrown, const std::vector<failure>& faults,
+                    const char* what) {
+  if (faults.empty()) {
+    check(thrown == failure::none, what);
+    return false;
+  }
+  check(std::find(faults.begin(), faults.end(), thrown) != faults.end(), what);
+  return true;
+}
+
+// A const operator on two numbers, which it must leave as they were: what
+// it threw, and the number it made.
+template <class Number, class State> struct binaryrun {
+  State x;
+  State y;
+  failure thrown;
+  std::optional<Number> result;
+};
+
+template <class State, class Number, class Operation>
+binaryrun<Number, State> runbinary(const Number& a, const Number& b,
+                                   Operation&& operation,
+                                   std::initializer_list<failure> allowed) {
+  binaryrun<Number, State> run{State(a), State(b), failure::none, std::nullopt};
+  run.thrown = attempt([&] { run.result.emplace(operation(a, b)); }, allowed);
+  check(State(a) == run.x && State(b) == run.y,
+        "an operator changed an operand");
+  return run;
+}
+
+// The trace only grows; each input starts it afresh.
+inline void resettrace() {
+  VELDRA::logstream.str("");
+  VELDRA::logstream.clear();
+}
+
+inline bool wellformed(const digitvector& digits) {
+  return std::all_of(digits.begin(), digits.end(),
+                     [](signed char d) { return d >= 0 && d <= 9; });
+}
+
+// The magnitude held by well-formed digits.
+inline bigint magnitude(const digitvector& digits) {
+  return veldratest::fromdigits(digits);
+}
+
+// Digits of |value| mod 10^length: what a number of that length holds.
+inline digitvector digitsof(const bigint& value, std::uint64_t length) {
+  return veldratest::todigits(value, length);
+}
+
+inline bool below(const bigint& value, const bigint& limit) {
+  return mpz_cmp(value.get(), limit.get()) < 0;
+}
+
+// Everything an operation could change in a fixedint.
+struct intstate {
+  bool isneg;
+  std::uint64_t size;
+  bool numsigned;
+  bool throwwhenover;
+  digitvector digits;
+
+  explicit intstate(const VELDRA::fixedint& n)
+      : isneg(n.isneg), size(n.size), numsigned(n.numsigned),
+        throwwhenover(n.throwwhenover), digits(n.digits) {}
+  // A number freshly made by length: zero and the default flags.
+  explicit intstate(std::uint64_t length)
+      : isneg(false), size(length), numsigned(true), throwwhenover(false),
+        digits(length, 0) {}
+
+  bool wellformed() const { return veldrafuzz::wellformed(digits); }
+  bool zero() const {
+    return std::all_of(digits.begin(), digits.end(),
+                       [](signed char d) { return d == 0; });
+  }
+  // Negative zero is zero, not negative.
+  bool negative() const { return isneg && !zero(); }
+  // The magnitude, and the value with its sign (well-formed digits).
+  bigint value() const { return magnitude(digits); }
+  bigint signedvalue() const {
+    bigint out = value();
+    if (isneg) {
+      mpz_neg(out.get(), out.get());
+    }
+    return out;
+  }
+
+  bool operator==(const intstate& o) const {
+    return isneg == o.isneg && size == o.size && numsigned == o.numsigned &&
+           throwwhenover == o.throwwhenover && digits == o.digits;
+  }
+};
+
+inline bool holds(const VELDRA::fixedint& n, const intstate& s) {
+  return intstate(n) == s;
+}
+
+// Well-formed digits from the input bytes, as far as they go.
+inline void filldigits(FuzzedDataProvider& input, digitvector& digits) {
+  const std::vector<std::uint8_t> bytes =
+      input.ConsumeBytes<std::uint8_t>(digits.size());
+  for (std::size_t place = 0; place < bytes.size(); ++place) {
+    digits[place] = static_cast<signed char>(bytes[place] % 10);
+  }
+}
+
+// Any element value, malformed ones included, at one place: the members are
+// public.
+inline void poke(FuzzedDataProvider& input, digitvector& digits) {
+  if (digits.empty()) {
+    return;
+  }
+  const auto place =
+      input.ConsumeIntegralInRange<std::size_t>(0, digits.size() - 1);
+  digits[place] = input.ConsumeIntegral<signed char>();
+}
+
+// Decimal digits of |val|; 0 has one.
+inline std::uint64_t digitcount(std::int64_t val) {
+  std::uint64_t magnitude = val < 0 ? 0 - static_cast<std::uint64_t>(val)
+                                    : static_cast<std::uint64_t>(val);
+  std::uint64_t count = 1;
+  while (magnitude >= 10) {
+    magnitude /= 10;
+    ++count;
+  }
+  return count;
+}
+
+inline bigint fromint64(std::int64_t val) {
+  bigint out;
+  const std::string text = std::to_string(val);
+  mpz_set_str(out.get(), text.c_str(), 10);
+  return out;
+}
+
+} // namespace veldrafuzz
+
+#endif // VELDRA_FUZZ_FUZZCHECK_HPP
