@@ -294,12 +294,11 @@ fixedint divisionresult(const fixedint& a, const fixedint& b, bool remainder) {
 
 using digitvector = std::vector<digit>;
 
-// acc = acc × factor mod 10^n, through `scratch`.
+// acc = acc × factor mod 10^n for well-formed digits, through `scratch`.
 void multiplyinto(digitvector& acc, const digitvector& factor,
                   digitvector& scratch) {
-  std::fill(scratch.begin(), scratch.end(), digit{0});
-  detail::multiply(acc.data(), acc.size(), factor.data(), factor.size(),
-                   scratch.data(), scratch.size());
+  detail::multiplylow(acc.data(), acc.size(), factor.data(), factor.size(),
+                      scratch.data(), scratch.size());
   acc.swap(scratch);
 }
 
