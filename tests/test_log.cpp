@@ -11,6 +11,7 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 namespace {
 
@@ -62,6 +63,38 @@ TEST(TraceLine, KeepsTheMessageUnescaped) {
   VELDRA::log("tab\there ]: [brackets] \\ 100%");
   EXPECT_EQ(capture.lines(),
             (std::vector<std::string>{"tab\there ]: [brackets] \\ 100%"}));
+}
+
+// Short lines are assembled in one piece and long ones written in parts; both
+// must read back whole, on either side of the boundary.
+TEST(TraceLine, KeepsMessagesOfAnyLengthWhole) {
+  tracecapture capture;
+  std::vector<std::string> sent;
+  for (const std::size_t length : {219, 220, 221, 5000}) {
+    sent.emplace_back(length, static_cast<char>('a' + sent.size()));
+    VELDRA::log(sent.back());
+  }
+  EXPECT_EQ(capture.lines(), sent);
+}
+
+// A line flushes the trace as any output stream is flushed: a stream tied to
+// it is flushed first.
+TEST(TraceLine, FlushesTheStreamTiedToTheTrace) {
+  struct countingbuffer : std::stringbuf {
+    int syncs = 0;
+    int sync() override {
+      ++syncs;
+      return 0;
+    }
+  };
+  tracecapture capture;
+  countingbuffer buffer;
+  std::ostream tied(&buffer);
+  std::ostream* const previous = VELDRA::logstream.tie(&tied);
+  VELDRA::log("one");
+  VELDRA::log("two");
+  VELDRA::logstream.tie(previous);
+  EXPECT_EQ(buffer.syncs, 2);
 }
 
 void previoushandler() { std::abort(); }

@@ -3,6 +3,7 @@
 #include "logline.hpp"
 #include "veldra.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +39,8 @@ struct lineprefix {
   bool valid;
   std::time_t second;
   std::size_t length;
-  char text[64];
+  // The prefix, and behind it room to assemble a line.
+  char text[256];
 };
 lineprefix prefix; // constant-initialised: usable before any constructor
 
@@ -66,19 +68,39 @@ void formatprefix(std::time_t now) {
   prefix.valid = true;
 }
 
-// One line: prefix, the message in two pieces, newline.  Written straight
-// into the stream's buffer; the stream is flushed like any line-oriented log.
+// Flushes the trace after a line.  A string buffer has nothing to sync, so
+// while the stream writes to its own buffer, untied and in a good state, a
+// flush would do nothing and is skipped; otherwise it runs as usual.
+void flushtrace() {
+  const std::ios& stream = logstream;
+  const bool ownbuffer = stream.rdbuf() == logstream.rdbuf();
+  if (!ownbuffer || logstream.tie() != nullptr || !logstream.good()) {
+    logstream.flush();
+  }
+}
+
+// One line: prefix, the message in two pieces, newline.  A line that fits is
+// assembled behind the cached prefix and handed to the buffer in one call.
 void appendline(std::string_view message, std::string_view tail) {
   const std::time_t now = std::time(nullptr);
   if (!prefix.valid || now != prefix.second) {
     formatprefix(now);
   }
   std::streambuf& buffer = *logstream.rdbuf();
-  buffer.sputn(prefix.text, static_cast<std::streamsize>(prefix.length));
-  buffer.sputn(message.data(), static_cast<std::streamsize>(message.size()));
-  buffer.sputn(tail.data(), static_cast<std::streamsize>(tail.size()));
-  buffer.sputc('\n');
-  logstream.flush();
+  const std::size_t length = prefix.length + message.size() + tail.size() + 1;
+  if (length <= sizeof prefix.text) {
+    char* end = prefix.text + prefix.length;
+    end = std::copy(message.begin(), message.end(), end);
+    end = std::copy(tail.begin(), tail.end(), end);
+    *end = '\n';
+    buffer.sputn(prefix.text, static_cast<std::streamsize>(length));
+  } else {
+    buffer.sputn(prefix.text, static_cast<std::streamsize>(prefix.length));
+    buffer.sputn(message.data(), static_cast<std::streamsize>(message.size()));
+    buffer.sputn(tail.data(), static_cast<std::streamsize>(tail.size()));
+    buffer.sputc('\n');
+  }
+  flushtrace();
 }
 
 // The crash report must carry on whatever logging does: out of memory, a
