@@ -1,0 +1,269 @@
+// Time of each operation against the lengths of its operands, and at length 8
+// against its log floor: appending, to a std::stringstream, the very lines
+// the operation writes, already formatted.  Every operation writes its trace
+// lines to VELDRA::logstream as it would in a program; the stream is emptied
+// between batches (see tracebatch).
+#include "benchsupport.hpp"
+#include "gmpcompare.hpp"
+#include "logline.hpp"
+#include "veldra.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+#include <string>
+#include <utility>
+
+using VELDRA::fixedfloat;
+using VELDRA::fixedint;
+
+namespace veldrabench {
+namespace {
+
+fixedint randomint(std::size_t length, unsigned seed) {
+  fixedint number(length);
+  number.digits = randomdigits(length, seed);
+  return number;
+}
+
+fixedfloat randomfloat(std::size_t length, unsigned seed) {
+  fixedfloat number(length);
+  number.digits.digits = randomdigits(length, seed);
+  return number;
+}
+
+// The same digits with the units digit raised by one (or lowered from 9), so
+// comparing the two scans every place.
+fixedint neighbour(const fixedint& number) {
+  fixedint other(number);
+  other.digits[0] =
+      static_cast<signed char>(other.digits[0] == 9 ? 8 : other.digits[0] + 1);
+  return other;
+}
+
+// Each operation: its operands, made for a length, and one call as a caller
+// writes it (right operands are copied in by value, results destroyed).
+struct fixedintsum {
+  fixedint a, b;
+  explicit fixedintsum(std::size_t n)
+      : a(randomint(n, 1)), b(randomint(n, 2)) {}
+  void operator()() { benchmark::DoNotOptimize(a + b); }
+};
+
+struct fixedintmixedsum {
+  fixedint a, b;
+  explicit fixedintmixedsum(std::size_t n)
+      : a(randomint(n, 3)), b(randomint(n, 2)) {
+    a.digits.back() = 5; // |a| > |b|: one pass, no second run
+    b.isneg = true;
+  }
+  void operator()() { benchmark::DoNotOptimize(a + b); }
+};
+
+struct fixedintdifference {
+  fixedint a, b;
+  explicit fixedintdifference(std::size_t n)
+      : a(randomint(n, 3)), b(randomint(n, 2)) {
+    a.digits.back() = 5;
+  }
+  void operator()() { benchmark::DoNotOptimize(a - b); }
+};
+
+struct fixedintproduct {
+  fixedint a, b;
+  explicit fixedintproduct(std::size_t n)
+      : a(randomint(n, 1)), b(randomint(n, 2)) {}
+  void operator()() { benchmark::DoNotOptimize(a * b); }
+};
+
+struct fixedintequal {
+  fixedint a, b;
+  explicit fixedintequal(std::size_t n) : a(randomint(n, 1)), b(a) {}
+  void operator()() { benchmark::DoNotOptimize(a == b); }
+};
+
+struct fixedintunequal {
+  fixedint a, b;
+  explicit fixedintunequal(std::size_t n) : a(randomint(n, 1)), b(a) {}
+  void operator()() { benchmark::DoNotOptimize(a != b); }
+};
+
+struct fixedintgreater {
+  fixedint a, b;
+  explicit fixedintgreater(std::size_t n)
+      : a(randomint(n, 1)), b(neighbour(a)) {}
+  void operator()() { benchmark::DoNotOptimize(a > b); }
+};
+
+struct fixedintless {
+  fixedint a, b;
+  explicit fixedintless(std::size_t n) : a(randomint(n, 1)), b(neighbour(a)) {}
+  void operator()() { benchmark::DoNotOptimize(a < b); }
+};
+
+struct fixedinttext {
+  fixedint a;
+  explicit fixedinttext(std::size_t n) : a(randomint(n, 1)) {}
+  void operator()() { benchmark::DoNotOptimize(a.asstring()); }
+};
+
+struct fixedfloatproduct {
+  fixedfloat a, b;
+  explicit fixedfloatproduct(std::size_t n)
+      : a(randomfloat(n, 1)), b(randomfloat(n, 2)) {}
+  void operator()() { benchmark::DoNotOptimize(a * b); }
+};
+
+struct fixedfloatfromfloat {
+  fixedfloat a;
+  explicit fixedfloatfromfloat(std::size_t n) : a(n) {}
+  void operator()() { benchmark::DoNotOptimize(a = 78.9f); }
+};
+
+struct fixedfloatfromint {
+  fixedfloat a;
+  fixedint b;
+  explicit fixedfloatfromint(std::size_t n) : a(n), b(randomint(n, 2)) {}
+  void operator()() { benchmark::DoNotOptimize(a = b); }
+};
+
+struct fixedfloattext {
+  fixedfloat a;
+  explicit fixedfloattext(std::size_t n) : a(randomfloat(n, 1)) {}
+  void operator()() { benchmark::DoNotOptimize(a.asstring()); }
+};
+
+struct fixedfloatintpart {
+  fixedfloat a;
+  explicit fixedfloatintpart(std::size_t n) : a(randomfloat(n, 1)) {}
+  void operator()() { benchmark::DoNotOptimize(a.getintpart()); }
+};
+
+// The public log, called as a caller writes it: the std::string it takes is
+// built from the text, on the heap when the text is longer than the 15
+// characters a string holds inline.
+template <const char* message> struct logcall {
+  explicit logcall(std::size_t) {}
+  void operator()() { VELDRA::log(message); }
+};
+constexpr char longmessage[] = "Deleted fixedint object.";
+constexpr char shortmessage[] = "Done.";
+
+// The entry the library's own operations log through: no string is built.
+struct loglinecall {
+  explicit loglinecall(std::size_t) {}
+  void operator()() { VELDRA::detail::logline(longmessage); }
+};
+
+void reportprofile(benchmark::State& state, const profile& measured) {
+  state.counters["lines"] = static_cast<double>(measured.lines.size());
+  state.counters["heap_peak_bytes"] =
+      static_cast<double>(measured.heap.peakbytes);
+  state.counters["heap_allocs"] =
+      static_cast<double>(measured.heap.allocations);
+}
+
+template <class Op> void timeoperation(benchmark::State& state) {
+  const auto length = static_cast<std::size_t>(state.range(0));
+  Op op(length);
+  const profile measured = profileop([&op] { op(); });
+  tracebatch batch(VELDRA::logstream, measured.bytes);
+  for (auto _ : state) {
+    op();
+    batch.step();
+  }
+  reportprofile(state, measured);
+  VELDRA::logstream.str("");
+}
+
+// The floor under Op at `length`: the same lines, appended to a stream.
+template <class Op> void timefloor(benchmark::State& state) {
+  const auto length = static_cast<std::size_t>(state.range(0));
+  Op op(length);
+  const profile measured = profileop([&op] { op(); });
+  VELDRA::logstream.str("");
+  std::stringstream stream;
+  reservestream(stream);
+  tracebatch batch(stream, measured.bytes);
+  for (auto _ : state) {
+    for (const std::string& line : measured.lines) {
+      stream << line;
+    }
+    batch.step();
+  }
+  reportprofile(state, measured);
+}
+
+constexpr std::int64_t floorlength = 8;
+
+using benchfunction = void (*)(benchmark::State&);
+
+// Per length, doubling from 8 to `maxlength`: the operation, then next to it
+// its floor (at length 8 only) and its reference (GMP), so that ratios come
+// from neighbouring runs.
+template <class Op>
+void registeroperation(const std::string& name, std::int64_t maxlength,
+                       bool withfloor = true,
+                       benchfunction reference = nullptr) {
+  for (std::int64_t length = floorlength; length <= maxlength; length *= 2) {
+    benchmark::RegisterBenchmark(name.c_str(), timeoperation<Op>)->Arg(length);
+    if (withfloor && length == floorlength) {
+      benchmark::RegisterBenchmark(("floor/" + name).c_str(), timefloor<Op>)
+          ->Arg(length);
+    }
+    if (reference != nullptr) {
+      benchmark::RegisterBenchmark(("gmp/" + name).c_str(), reference)
+          ->Arg(length);
+    }
+  }
+}
+
+void registeroperations() {
+  constexpr std::int64_t quadratic = 4096;
+  constexpr std::int64_t linear = 32768;
+  registeroperation<logcall<longmessage>>("log, 24-character message",
+                                          floorlength);
+  registeroperation<logcall<shortmessage>>("log, 5-character message",
+                                           floorlength);
+  registeroperation<loglinecall>("log, internal entry", floorlength);
+  registeroperation<fixedintsum>("fixedint +", linear);
+  registeroperation<fixedintmixedsum>("fixedint + (mixed signs)", linear);
+  registeroperation<fixedintdifference>("fixedint -", linear);
+  registeroperation<fixedintequal>("fixedint ==", linear);
+  registeroperation<fixedintunequal>("fixedint !=", linear);
+  registeroperation<fixedintgreater>("fixedint >", linear);
+  registeroperation<fixedintless>("fixedint <", linear);
+  registeroperation<fixedintproduct>("fixedint *", quadratic, true,
+                                     timegmpintproduct);
+  registeroperation<fixedinttext>("fixedint asstring", quadratic, false);
+  registeroperation<fixedfloatproduct>("fixedfloat *", quadratic, true,
+                                       timegmpfloatproduct);
+  registeroperation<fixedfloatfromfloat>("fixedfloat = float", quadratic);
+  registeroperation<fixedfloatfromint>("fixedfloat = fixedint", quadratic);
+  registeroperation<fixedfloattext>("fixedfloat asstring", quadratic);
+  registeroperation<fixedfloatintpart>("fixedfloat getintpart", quadratic);
+}
+
+} // namespace
+} // namespace veldrabench
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  // Freed memory stays with the process: otherwise glibc hands the top of
+  // the heap back to the kernel whenever an operation frees more than 128
+  // KiB at once, and the next call pays a page fault per page it touches
+  // again, a step in the timings that the growth exponents would misread.
+#ifdef M_TRIM_THRESHOLD
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
+  // Set-up logs once per process; get it out of the way of the profiles.
+  VELDRA::setup();
+  veldrabench::reservestream(VELDRA::logstream);
+  veldrabench::registeroperations();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
