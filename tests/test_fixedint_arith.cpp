@@ -268,6 +268,32 @@ TEST(FixedintComparison, SignFirstThenValueAcrossLengths) {
   EXPECT_TRUE(empty < fixedint(1));
 }
 
+// Malformed digits count where they stand: the significant length decides
+// first, then the places from the top as signed values.
+TEST(FixedintComparison, MalformedDigitsCountBySignificantLengthFirst) {
+  const auto make = [](const std::vector<signed char>& digits) {
+    fixedint out(digits.size());
+    out.digits = digits;
+    return out;
+  };
+  // -1 in the tens place is the longer magnitude, though -1 < 0.
+  EXPECT_TRUE(make({0, -1}) > make({5, 0}));
+  EXPECT_TRUE(make({5, 0}) < make({0, -1}));
+  // Equal places above the difference: the signed digits decide.
+  EXPECT_TRUE(make({0, -1, 3}) < make({0, 2, 3}));
+  EXPECT_TRUE(make({0, 2, 3}) > make({0, -1, 3}));
+  // The same over more places than one machine word, and across lengths.
+  std::vector<signed char> high(20, 0);
+  std::vector<signed char> low(20, 0);
+  high[17] = -2;
+  low[2] = 7;
+  EXPECT_TRUE(make(high) > make(low));
+  EXPECT_TRUE(make(low) < make(high));
+  low.resize(30);
+  low[25] = -3;
+  EXPECT_TRUE(make(low) > make(high));
+}
+
 // The right operand is taken by value, and operators built on others pass
 // further copies: each leaves its "Deleted" line.
 TEST(FixedintArithmeticTrace, LinesOfEachOperator) {

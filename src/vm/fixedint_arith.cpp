@@ -9,6 +9,8 @@
 #include "veldra.hpp"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <stdexcept>
 #include <vector>
@@ -17,22 +19,63 @@ namespace VELDRA {
 
 namespace {
 
+// One past the highest place where a and b differ; 0 when they are equal.
+// Eight places are compared at a time from the top.
+std::size_t differencelength(const detail::digit* a, const detail::digit* b,
+                             std::size_t n) {
+  for (; n >= 8; n -= 8) {
+    std::uint64_t worda;
+    std::uint64_t wordb;
+    std::memcpy(&worda, a + n - 8, sizeof worda);
+    std::memcpy(&wordb, b + n - 8, sizeof wordb);
+    if (worda != wordb) {
+      break;
+    }
+  }
+  while (n > 0 && a[n - 1] == b[n - 1]) {
+    --n;
+  }
+  return n;
+}
+
+// -1, 0 or 1 as a[0, n) is below, equal to or above b[0, n), the highest
+// differing place deciding.
+int comparetop(const detail::digit* a, const detail::digit* b, std::size_t n) {
+  const std::size_t differ = differencelength(a, b, n);
+  if (differ == 0) {
+    return 0;
+  }
+  return a[differ - 1] < b[differ - 1] ? -1 : 1;
+}
+
 // -1, 0 or 1 as |a| is below, equal to or above |b|: the significant digits
 // decide, compared from the top as signed values.
 int comparemagnitudes(const fixedint& a, const fixedint& b) {
-  const std::size_t la =
-      detail::significantlength(a.digits.data(), a.digits.size());
-  const std::size_t lb =
-      detail::significantlength(b.digits.data(), b.digits.size());
-  if (la != lb) {
-    return la < lb ? -1 : 1;
-  }
-  for (std::size_t place = la; place-- > 0;) {
-    if (a.digits[place] != b.digits[place]) {
-      return a.digits[place] < b.digits[place] ? -1 : 1;
+  const detail::digit* da = a.digits.data();
+  const detail::digit* db = b.digits.data();
+  const std::size_t n = a.digits.size();
+  if (n != b.digits.size()) {
+    const std::size_t la = detail::significantlength(da, n);
+    const std::size_t lb = detail::significantlength(db, b.digits.size());
+    if (la != lb) {
+      return la < lb ? -1 : 1;
     }
+    return comparetop(da, db, la);
   }
-  return 0;
+  // Equal lengths, one pass from the top: above the highest difference both
+  // agree, so a significant digit there puts both lengths above it and the
+  // differing place decides; otherwise a zero at that place is the shorter.
+  const std::size_t differ = differencelength(da, db, n);
+  if (differ == 0) {
+    return 0;
+  }
+  const detail::digit x = da[differ - 1];
+  const detail::digit y = db[differ - 1];
+  if ((x != 0 && y != 0) ||
+      detail::significantlength(da + differ, n - differ) != 0) {
+    return x < y ? -1 : 1;
+  }
+  return x == 0 ? -1 : 1;
 }
 
 void requireequallengths(const fixedint& a, const fixedint& b) {
