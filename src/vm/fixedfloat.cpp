@@ -7,6 +7,7 @@
 #include "veldra.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <ostream>
 #include <stdexcept>
@@ -191,12 +192,18 @@ fixedfloat fixedfloat::operator*(fixedfloat x) const {
   // The scaled product (Va × Vb) / 10^h, cut to `size` places: only the low
   // h + size places of Va × Vb matter.
   const std::uint64_t h = size / 2;
-  std::vector<signed char> product(h + size);
+  // Short numbers, the common case, take their scratch from the stack.
+  std::array<detail::digit, 96> local;
+  std::vector<detail::digit> heap;
+  detail::digit* product = local.data();
+  if (h + size > local.size()) {
+    heap.resize(h + size);
+    product = heap.data();
+  }
   detail::multiply(digits.digits.data(), digits.digits.size(),
-                   x.digits.digits.data(), x.digits.digits.size(),
-                   product.data(), product.size());
-  std::copy(product.begin() + static_cast<std::ptrdiff_t>(h), product.end(),
-            out.digits.digits.begin());
+                   x.digits.digits.data(), x.digits.digits.size(), product,
+                   h + size);
+  std::copy(product + h, product + h + size, out.digits.digits.begin());
   out.isneg = floatsigned && isneg != x.isneg;
   detail::logline("Done.");
   return out;
