@@ -4,13 +4,15 @@
 #include "veldra.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <exception>
-#include <fstream>
+#include <fcntl.h>
 #include <typeinfo>
+#include <unistd.h>
 
 #if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
@@ -103,18 +105,14 @@ void appendline(std::string_view message, std::string_view tail) {
   flushtrace();
 }
 
-// The crash report must carry on whatever logging does: out of memory, a
-// line is simply missing.
-void trylog(std::string_view message, std::string_view tail = {}) noexcept {
-  try {
-    appendline(message, tail);
-  } catch (...) {
-  }
-}
+// The crash report runs when memory may be gone, so nothing on its path
+// allocates: the report is written with POSIX calls from stack buffers, and
+// the exception is named by pointers into the runtime's own data.
 
 // Names the exception in flight, if any: mangled type name and what().
 // Exceptions not derived from std::exception keep "UNKNOWN" as message.
-void describecurrentexception(std::string& type, std::string& message) {
+// Both texts live as long as the exception, which is still being handled.
+void describecurrentexception(const char*& type, const char*& message) {
   if (!std::current_exception()) {
     return;
   }
@@ -132,18 +130,93 @@ void describecurrentexception(std::string& type, std::string& message) {
   }
 }
 
-void writetrace(std::ofstream& dump) noexcept {
-  if (!dump.is_open()) {
-    return;
+// All of [data, data + size) to fd; false once writing fails.
+bool writeall(int fd, const char* data, std::size_t size) noexcept {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0 && errno != EINTR) {
+      return false;
+    }
+    if (written > 0) {
+      data += written;
+      size -= static_cast<std::size_t>(written);
+    }
   }
-  try {
-    // Streamed buffer to buffer: a large trace is never copied whole.
-    std::streambuf* trace = logstream.rdbuf();
-    trace->pubseekoff(0, std::ios::beg, std::ios::in);
-    dump << trace;
-  } catch (...) {
+  return true;
+}
+
+// The length of the trace's text.
+std::streamoff tracelength() noexcept {
+  const std::streamoff end =
+      logstream.rdbuf()->pubseekoff(0, std::ios::end, std::ios::in);
+  return end < 0 ? 0 : end;
+}
+
+// The first `length` characters of the trace to fd, a chunk at a time: a
+// large trace is never copied whole.
+void writetrace(int fd, std::streamoff length) noexcept {
+  std::streambuf& trace = *logstream.rdbuf();
+  char chunk[16384];
+  trace.pubseekoff(0, std::ios::beg, std::ios::in);
+  while (length > 0) {
+    const std::streamsize got =
+        trace.sgetn(chunk, std::min<std::streamoff>(length, sizeof chunk));
+    if (got <= 0 || !writeall(fd, chunk, static_cast<std::size_t>(got))) {
+      return;
+    }
+    length -= got;
   }
 }
+
+// One trace line straight to fd, with the time of writing.
+void writeline(int fd, std::string_view message,
+               std::string_view tail) noexcept {
+  formatprefix(std::time(nullptr));
+  static_cast<void>(writeall(fd, prefix.text, prefix.length) &&
+                    writeall(fd, message.data(), message.size()) &&
+                    writeall(fd, tail.data(), tail.size()) &&
+                    writeall(fd, "\n", 1));
+}
+
+// The six closing lines of a report.  Each goes into the trace while the
+// trace can take it.  From the first that it cannot (out of memory, the line
+// perhaps half written), that line and all after it wait here, and the
+// report gets them after the trace as it stood before: it still ends with
+// all six, in order.
+class closinglines {
+public:
+  void add(std::string_view message, std::string_view tail = {}) noexcept {
+    if (waiting_ == 0) {
+      const std::streamoff before = tracelength();
+      try {
+        appendline(message, tail);
+        return;
+      } catch (...) {
+        kept_ = before;
+      }
+    }
+    if (waiting_ < maxlines) {
+      lines_[waiting_++] = {message, tail};
+    }
+  }
+
+  void write(int fd) const noexcept {
+    writetrace(fd, waiting_ == 0 ? tracelength() : kept_);
+    for (std::size_t i = 0; i < waiting_; ++i) {
+      writeline(fd, lines_[i].message, lines_[i].tail);
+    }
+  }
+
+private:
+  static constexpr std::size_t maxlines = 6;
+  struct line {
+    std::string_view message;
+    std::string_view tail;
+  };
+  line lines_[maxlines];
+  std::size_t waiting_ = 0;
+  std::streamoff kept_ = 0;
+};
 
 [[noreturn]] void handover() {
   if (oldtermfunc != nullptr) {
@@ -195,29 +268,28 @@ void logdumper() {
   }
   reporting = true;
 
-  trylog("Terminate called. Preparing report.");
-  std::ofstream dump;
-  try {
-    dump.open("logs/veldra.log", std::ios::out);
-  } catch (...) {
-  }
-  trylog("Opened File.");
-  trylog("Rethrowing exception and getting type.");
+  closinglines closing;
+  closing.add("Terminate called. Preparing report.");
+  // Created or replaced, never appended to; a missing logs/ is not made,
+  // and a report that cannot be opened is simply not written.
+  const int dump =
+      ::open("logs/veldra.log", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  closing.add("Opened File.");
+  closing.add("Rethrowing exception and getting type.");
 
-  std::string excptype = "UNKNOWN";
-  std::string message = "UNKNOWN";
+  const char* excptype = "UNKNOWN";
+  const char* message = "UNKNOWN";
   try {
     describecurrentexception(excptype, message);
   } catch (...) {
   }
-  trylog("Exception type: ", excptype);
-  trylog("what(): ", message);
-  trylog("--- LOG END: NO FURTHER MESSAGES ---");
+  closing.add("Exception type: ", excptype);
+  closing.add("what(): ", message);
+  closing.add("--- LOG END: NO FURTHER MESSAGES ---");
 
-  writetrace(dump);
-  try {
-    dump.close();
-  } catch (...) {
+  if (dump >= 0) {
+    closing.write(dump);
+    ::close(dump);
   }
   handover();
 }

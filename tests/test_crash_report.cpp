@@ -1,0 +1,233 @@
+// The crash report under faults: a very large trace, exceptions of any type,
+// memory running out inside the handler, and a report path that cannot be
+// written.  Every case runs in a forked child; this process never makes a
+// number.
+#include "support/childprocess.hpp"
+#include "support/tracecapture.hpp"
+
+#include "veldra.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <exception>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <new>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <typeinfo>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Once set (in a child), every allocation through operator new fails.
+bool failallocations = false;
+
+void* allocate(std::size_t size) {
+  if (failallocations) {
+    throw std::bad_alloc();
+  }
+  if (void* block = std::malloc(size == 0 ? 1 : size)) {
+    return block;
+  }
+  throw std::bad_alloc();
+}
+
+} // namespace
+
+// Replacements for the whole test program, the library included, so that
+// the terminate handler can be made to run out of memory.
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
+namespace {
+
+using veldratest::childrun;
+using veldratest::concat;
+using veldratest::creationlines;
+using veldratest::messages;
+using veldratest::runinchild;
+using lines = std::vector<std::string>;
+
+const lines setuplines = {"First fixedint/fixedfloat object created!",
+                          "Start Initialization of Veldra Arithmetic module.",
+                          "Setting up log dumper...", "Done. Init Successful"};
+
+lines closinglines(const std::string& type, const std::string& message) {
+  return {"Terminate called. Preparing report.",
+          "Opened File.",
+          "Rethrowing exception and getting type.",
+          "Exception type: " + type,
+          "what(): " + message,
+          "--- LOG END: NO FURTHER MESSAGES ---"};
+}
+
+// The report of a child that made one number of length 1 and then ended
+// through terminate with the exception named (type, message) in flight.
+lines onenumberreport(const std::string& type, const std::string& message) {
+  return concat({setuplines,
+                 creationlines(1),
+                 {"Deleted fixedint object."},
+                 closinglines(type, message)});
+}
+
+void makeonenumber() { VELDRA::fixedint number(1); }
+
+// Throws `fault` out of a noexcept function, so that it reaches terminate
+// still in flight, as an uncaught exception does at the top of main.
+template <class Fault> void throwtoterminate(const Fault& fault) noexcept {
+  std::rethrow_exception(std::make_exception_ptr(fault));
+}
+
+TEST(CrashReport, IsCompleteOnDiskWithAHundredMegabyteTrace) {
+  constexpr std::size_t linecount = 10000;
+  const std::string filler(10000, 'x');
+  const childrun run = runinchild([&] {
+    makeonenumber();
+    for (std::size_t i = 0; i < linecount; ++i) {
+      VELDRA::log(filler);
+    }
+    std::terminate();
+  });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+
+  const lines expected = concat({setuplines,
+                                 creationlines(1),
+                                 {"Deleted fixedint object."},
+                                 lines(linecount, filler),
+                                 closinglines("UNKNOWN", "UNKNOWN")});
+  std::size_t bytes = 0;
+  for (const std::string& message : expected) {
+    bytes += veldratest::prefixlength + message.size() + 1;
+  }
+  const std::string report = run.report();
+  ASSERT_GT(bytes, std::size_t{100000000});
+  ASSERT_EQ(report.size(), bytes);
+  EXPECT_TRUE(messages(report) == expected);
+}
+
+struct plainfault {};
+struct derivedfault : std::runtime_error {
+  derivedfault() : std::runtime_error("derived from runtime_error") {}
+};
+
+// Each kind of exception in flight at terminate is named by its run-time
+// type; only those derived from std::exception have a what() to show.
+TEST(CrashReport, NamesStandardAndNonStandardExceptions) {
+  struct fault {
+    std::function<void()> raise;
+    std::string type;
+    std::string message;
+  };
+  const std::vector<fault> faults = {
+      {[] { throwtoterminate(std::invalid_argument("bad argument")); },
+       typeid(std::invalid_argument).name(), "bad argument"},
+      {[] { throwtoterminate(derivedfault()); }, typeid(derivedfault).name(),
+       "derived from runtime_error"},
+      {[] { throwtoterminate(42); }, typeid(int).name(), "UNKNOWN"},
+      {[] { throwtoterminate(plainfault()); }, typeid(plainfault).name(),
+       "UNKNOWN"},
+  };
+  for (const fault& f : faults) {
+    const childrun run = runinchild([&] {
+      makeonenumber();
+      f.raise();
+    });
+    EXPECT_TRUE(run.abortedbysignal(SIGABRT)) << f.type;
+    EXPECT_EQ(messages(run.report()), onenumberreport(f.type, f.message));
+  }
+}
+
+// The trace moves into a buffer without spare room, appending at its end,
+// so that every further line needs memory that is no longer there.
+void failallocationsfromnow() {
+  std::stringstream tight(VELDRA::logstream.str(),
+                          std::ios::in | std::ios::out | std::ios::ate);
+  VELDRA::logstream.swap(tight);
+  failallocations = true;
+}
+
+TEST(CrashReport, WrittenWhenMemoryRunsOutInsideTheHandler) {
+  const childrun run = runinchild([] {
+    makeonenumber();
+    failallocationsfromnow();
+    std::terminate();
+  });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  EXPECT_EQ(messages(run.report()), onenumberreport("UNKNOWN", "UNKNOWN"));
+}
+
+TEST(CrashReport, NamesTheExceptionWhenMemoryRunsOut) {
+  // A type name too long to be held without allocating.
+  const childrun named = runinchild([] {
+    const std::invalid_argument fault("made before memory ran out");
+    makeonenumber();
+    failallocationsfromnow();
+    throwtoterminate(fault);
+  });
+  EXPECT_TRUE(named.abortedbysignal(SIGABRT));
+  EXPECT_EQ(messages(named.report()),
+            onenumberreport(typeid(std::invalid_argument).name(),
+                            "made before memory ran out"));
+
+  // The library's own allocation fails: its std::bad_alloc reaches
+  // terminate.
+  const childrun failed = runinchild([] {
+    makeonenumber();
+    failallocationsfromnow();
+    []() noexcept { makeonenumber(); }();
+  });
+  EXPECT_TRUE(failed.abortedbysignal(SIGABRT));
+  EXPECT_EQ(
+      messages(failed.report()),
+      onenumberreport(typeid(std::bad_alloc).name(), std::bad_alloc().what()));
+}
+
+// Where logs/ is missing or cannot take the report, everything else stays
+// as it is with a writable logs/: the output, the end by SIGABRT, and
+// whatever stands at the report's path.
+TEST(CrashReport, UnwritableOrMissingLogsChangesNothingElse) {
+  const auto body = [](const std::function<void()>& prepare) {
+    return [prepare] {
+      prepare();
+      VELDRA::fixedint number(3, 42);
+      std::cout << number.asstring() << std::flush;
+      std::terminate();
+    };
+  };
+  const childrun written = runinchild(body([] {}));
+  ASSERT_TRUE(written.abortedbysignal(SIGABRT));
+  ASSERT_TRUE(written.hasreport());
+
+  const childrun missing = runinchild(body([] {}), /*withlogs=*/false);
+  // Root may write anywhere, so the path is blocked by its shape instead:
+  // logs a regular file, or the report's name taken by a directory.
+  const childrun logsfile =
+      runinchild(body([] { std::ofstream("logs") << "not a directory\n"; }),
+                 /*withlogs=*/false);
+  const childrun reportdir =
+      runinchild(body([] { ::mkdir("logs/veldra.log", 0755); }));
+
+  for (const childrun* run : {&missing, &logsfile, &reportdir}) {
+    EXPECT_TRUE(run->abortedbysignal(SIGABRT)) << run->dir;
+    EXPECT_EQ(run->output, written.output) << run->dir;
+  }
+  EXPECT_FALSE(missing.hasreport());
+  EXPECT_EQ(childrun::readfile(logsfile.dir + "/logs"), "not a directory\n");
+  struct stat info {};
+  ASSERT_EQ(::stat((reportdir.dir + "/logs/veldra.log").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+}
+
+} // namespace
