@@ -191,13 +191,17 @@ def plot(results, svg_path):
                 for length, ns in sorted(times(results, family).items()):
                     out.write(f"{length} {ns}\n")
             style = "dashtype 2" if family.startswith("gmp/") else "dashtype 1"
-            title = family.replace("_", "\\_")
+            title = family.replace("gmp/", "GMP: ").replace("_", "\\_")
             curves.append(f"'{data_path}' using 1:2 with linespoints {style} "
                           f"title '{title}'")
         script = "\n".join([
             "set terminal svg size 1000,700 dynamic font 'sans,11'",
             f"set output '{svg_path}'",
-            "set logscale xy",
+            "set title 'Time per operation against length (dashed: GMP)'",
+            "set logscale x 2",
+            "set logscale y",
+            "set xrange [6:45000]",
+            "set xtics (8, 64, 512, 4096, 32768)",
             "set xlabel 'length (digits)'",
             "set ylabel 'time per operation (ns), trace lines included'",
             "set key outside right",
