@@ -115,6 +115,13 @@ TEST(FixedfloatLifecycle, OddLengthFailsAfterTheInitLine) {
                                   "Deleted fixedint object."}}));
 }
 
+TEST(FixedfloatLifecycle, InitBeyondTheVectorsReachLeavesTheNumberAsItWas) {
+  fixedfloat number = fromfloat(8, -1.5f);
+  const auto before = state(number);
+  EXPECT_THROW(number.init(std::uint64_t{1} << 63), std::length_error);
+  EXPECT_EQ(state(number), before);
+}
+
 TEST(FixedfloatLifecycle, CopyLogsNothingAndDestructionLogsTwoLines) {
   const fixedfloat original = fromfloat(8, -78.9f);
   auto cap = startcapture();

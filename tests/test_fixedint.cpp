@@ -200,6 +200,15 @@ TEST(FixedintResize, ShrinkingDropsTopPlacesGrowingAddsZeros) {
   }
 }
 
+// A length the digit vector cannot hold must not leave size disagreeing
+// with the digits, which every loop over them trusts.
+TEST(FixedintResize, ALengthBeyondTheVectorsReachLeavesTheNumberAsItWas) {
+  fixedint n(3, -5);
+  const fixedint before(n);
+  EXPECT_THROW(n.resize(std::uint64_t{1} << 63), std::length_error);
+  expectsame(n, before);
+}
+
 TEST(FixedintShift, MovesDigitsOnePlaceAndKeepsTheSign) {
   const struct {
     std::uint64_t length;

@@ -84,12 +84,17 @@ void fixedfloat::init(std::uint64_t length) {
     throw std::runtime_error("length should be able to be divided by 2!");
   }
   detail::logline("Register size.");
-  size = length;
   detail::logline("Init boolean properties.");
-  floatsigned = true;
-  isneg = false;
   detail::logline("Init digits.");
-  digits = fixedint(length);
+  {
+    // The new digits come first: a length that cannot be held leaves this
+    // number as it was, its size matching its digits.
+    fixedint zero(length);
+    size = length;
+    floatsigned = true;
+    isneg = false;
+    digits = std::move(zero);
+  }
   detail::logline("Done.");
 }
 

@@ -78,9 +78,10 @@ fixedint::~fixedint() { detail::logline("Deleted fixedint object."); }
 
 void fixedint::resize(std::uint64_t length) {
   detail::logline("Resize requested in fixedint.");
-  size = length;
   detail::logline("Resizing Digits to: ", length);
   digits.resize(length);
+  // Only now: a length the vector cannot hold throws with size still true.
+  size = length;
   detail::logline("Done.");
 }
 
