@@ -29,7 +29,7 @@ void reservestream(std::stringstream& stream);
 // Empties a trace stream every so many iterations, so that memory stays
 // bounded while the loop keeps writing as a long-running trace does.  The
 // reset keeps the stream's buffer and costs a few nanoseconds once per batch
-// of about a few MiB of lines, so it needs no pause of the timer.
+// of about 4 MiB of lines, so it needs no pause of the timer.
 class tracebatch {
 public:
   tracebatch(std::stringstream& stream, std::size_t bytesperiteration);
