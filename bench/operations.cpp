@@ -10,9 +10,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <functional>
 #include <malloc.h>
 #include <string>
 #include <utility>
+#include <vector>
 
 using VELDRA::fixedfloat;
 using VELDRA::fixedint;
@@ -29,6 +32,15 @@ fixedint randomint(std::size_t length, unsigned seed) {
 fixedfloat randomfloat(std::size_t length, unsigned seed) {
   fixedfloat number(length);
   number.digits.digits = randomdigits(length, seed);
+  return number;
+}
+
+// A number of `length` places whose value has only length / 2 significant
+// digits, the upper places zero: a divisor half as long as the dividend.
+fixedint halflengthint(std::size_t length, unsigned seed) {
+  fixedint number(length);
+  const std::vector<signed char> low = randomdigits(length / 2, seed);
+  std::copy(low.begin(), low.end(), number.digits.begin());
   return number;
 }
 
@@ -76,6 +88,16 @@ struct fixedintproduct {
   void operator()() { benchmark::DoNotOptimize(a * b); }
 };
 
+// A dividend of n significant digits by a divisor of n / 2 (std::divides
+// for /, std::modulus for %): the long division runs n / 2 quotient places
+// over a divisor of n / 2 places.
+template <class Division> struct fixedintdivision {
+  fixedint a, b;
+  explicit fixedintdivision(std::size_t n)
+      : a(randomint(n, 1)), b(halflengthint(n, 2)) {}
+  void operator()() { benchmark::DoNotOptimize(Division{}(a, b)); }
+};
+
 struct fixedintequal {
   fixedint a, b;
   explicit fixedintequal(std::size_t n) : a(randomint(n, 1)), b(a) {}
@@ -112,6 +134,15 @@ struct fixedfloatproduct {
   explicit fixedfloatproduct(std::size_t n)
       : a(randomfloat(n, 1)), b(randomfloat(n, 2)) {}
   void operator()() { benchmark::DoNotOptimize(a * b); }
+};
+
+struct fixedfloatmixedsum {
+  fixedfloat a, b;
+  explicit fixedfloatmixedsum(std::size_t n)
+      : a(randomfloat(n, 1)), b(randomfloat(n, 2)) {
+    b.isneg = true;
+  }
+  void operator()() { benchmark::DoNotOptimize(a + b); }
 };
 
 struct fixedfloatfromfloat {
@@ -235,9 +266,13 @@ void registeroperations() {
   registeroperation<fixedintless>("fixedint <", linear);
   registeroperation<fixedintproduct>("fixedint *", quadratic, true,
                                      timegmpintproduct);
+  registeroperation<fixedintdivision<std::divides<>>>("fixedint /", quadratic);
+  registeroperation<fixedintdivision<std::modulus<>>>("fixedint %", quadratic);
   registeroperation<fixedinttext>("fixedint asstring", quadratic, false);
   registeroperation<fixedfloatproduct>("fixedfloat *", quadratic, true,
                                        timegmpfloatproduct);
+  registeroperation<fixedfloatmixedsum>("fixedfloat + (mixed signs)",
+                                        quadratic);
   registeroperation<fixedfloatfromfloat>("fixedfloat = float", quadratic);
   registeroperation<fixedfloatfromint>("fixedfloat = fixedint", quadratic);
   registeroperation<fixedfloattext>("fixedfloat asstring", quadratic);
