@@ -137,12 +137,44 @@ void dividelong(limbs& u, limbs v, limbs& q) {
   divideshort(u, d);
 }
 
+// Values of up to 19 digits fit a machine word and divide without limbs.
+constexpr std::size_t worddigits = 19;
+
+std::uint64_t wordvalue(const digit* d, std::size_t n) {
+  std::uint64_t value = 0;
+  for (std::size_t place = n; place-- > 0;) {
+    value = value * 10 + static_cast<std::uint64_t>(d[place]);
+  }
+  return value;
+}
+
+// d[0, n) = the low n places of value.
+void storeword(std::uint64_t value, digit* d, std::size_t n) {
+  for (std::size_t place = 0; place < n; ++place) {
+    d[place] = static_cast<digit>(value % 10);
+    value /= 10;
+  }
+}
+
 } // namespace
 
 void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
             digit* quotient, std::size_t nq, digit* remainder, std::size_t nr) {
-  limbs u = tolimbs(a, significantlength(a, na));
-  const limbs v = tolimbs(b, significantlength(b, nb));
+  na = significantlength(a, na);
+  nb = significantlength(b, nb);
+  if (na <= worddigits && nb <= worddigits) {
+    const std::uint64_t x = wordvalue(a, na);
+    const std::uint64_t y = wordvalue(b, nb);
+    if (quotient != nullptr) {
+      storeword(x / y, quotient, nq);
+    }
+    if (remainder != nullptr) {
+      storeword(x % y, remainder, nr);
+    }
+    return;
+  }
+  limbs u = tolimbs(a, na);
+  const limbs v = tolimbs(b, nb);
   limbs q;
   if (u.size() < v.size()) {
     // a < b: the quotient is zero and the remainder a itself.
