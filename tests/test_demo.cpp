@@ -47,19 +47,12 @@ TEST(Demo, PrintsTwoLinesAbortsAndReportsItsWholeRun) {
 
   // messages() also checks the prefix and the final newline of every line.
   const lines report = veldratest::messages(run.report());
-  const lines setup = {"First fixedint/fixedfloat object created!",
-                       "Start Initialization of Veldra Arithmetic module.",
-                       "Setting up log dumper...", "Done. Init Successful"};
-  const lines closing = {"Terminate called. Preparing report.",
-                         "Opened File.",
-                         "Rethrowing exception and getting type.",
-                         "Exception type: UNKNOWN",
-                         "what(): UNKNOWN",
-                         "--- LOG END: NO FURTHER MESSAGES ---"};
+  const lines setup = veldratest::setuplines();
+  const lines closing = veldratest::closinglines("UNKNOWN", "UNKNOWN");
   // The product, then the copy of testf1, go just before the end.
-  const lines destroyed = {
-      "Deleting fixedfloat object!", "Deleted fixedint object.",
-      "Deleting fixedfloat object!", "Deleted fixedint object."};
+  const lines destroyed =
+      veldratest::concat({veldratest::floatdestructionlines(),
+                          veldratest::floatdestructionlines()});
   const std::size_t tail = destroyed.size() + closing.size();
   ASSERT_GE(report.size(), setup.size() + tail);
   EXPECT_EQ(slice(report, 0, setup.size()), setup);

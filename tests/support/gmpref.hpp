@@ -16,6 +16,9 @@ class bigint {
 public:
   bigint() { mpz_init(value_); }
   explicit bigint(long v) { mpz_init_set_si(value_, v); }
+  explicit bigint(const char* decimal) {
+    mpz_init_set_str(value_, decimal, 10);
+  }
   bigint(const bigint& other) { mpz_init_set(value_, other.value_); }
   bigint& operator=(const bigint& other) {
     mpz_set(value_, other.value_);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,12 +56,6 @@ public:
   }
 };
 
-// The three lines of a number made by length.
-inline std::vector<std::string> creationlines(std::uint64_t length) {
-  return {"New fixedint object!",
-          "Resizing Digits to: " + std::to_string(length), "Done."};
-}
-
 // Concatenates line lists, for spelling out expected sequences.
 inline std::vector<std::string>
 concat(std::initializer_list<std::vector<std::string>> parts) {
@@ -68,6 +64,58 @@ concat(std::initializer_list<std::vector<std::string>> parts) {
     out.insert(out.end(), part.begin(), part.end());
   }
   return out;
+}
+
+// The three lines of a number made by length.
+inline std::vector<std::string> creationlines(std::uint64_t length) {
+  return {"New fixedint object!",
+          "Resizing Digits to: " + std::to_string(length), "Done."};
+}
+
+// The lines of a resize of a number to `length`.
+inline std::vector<std::string> resizelines(std::uint64_t length) {
+  return {"Resize requested in fixedint.",
+          "Resizing Digits to: " + std::to_string(length), "Done."};
+}
+
+// `count` destructions of fixedints.
+inline std::vector<std::string> deletions(std::size_t count) {
+  return std::vector<std::string>(count, "Deleted fixedint object.");
+}
+
+// The destruction of a fixedfloat: its own line, then its digits'.
+inline std::vector<std::string> floatdestructionlines() {
+  return {"Deleting fixedfloat object!", "Deleted fixedint object."};
+}
+
+// The set-up lines the first number of a process writes before its own.
+inline std::vector<std::string> setuplines() {
+  return {"First fixedint/fixedfloat object created!",
+          "Start Initialization of Veldra Arithmetic module.",
+          "Setting up log dumper...", "Done. Init Successful"};
+}
+
+// The last six lines of a crash report naming the exception (type, what()).
+inline std::vector<std::string> closinglines(const std::string& type,
+                                             const std::string& message) {
+  return {"Terminate called. Preparing report.",
+          "Opened File.",
+          "Rethrowing exception and getting type.",
+          "Exception type: " + type,
+          "what(): " + message,
+          "--- LOG END: NO FURTHER MESSAGES ---"};
+}
+
+// The lines of fixedfloat(length) once set-up has run.
+inline std::vector<std::string> floatcreationlines(std::uint64_t length) {
+  return concat(
+      {creationlines(0),
+       {"Creating new fixedfloat object!",
+        "Init called on fixedfloat with length: " + std::to_string(length),
+        "Register size.", "Init boolean properties.", "Init digits."},
+       creationlines(length),
+       deletions(1),
+       {"Done."}});
 }
 
 } // namespace veldratest
