@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -121,6 +122,19 @@ TEST(DigitChecks, WellFormedAndSignificantLength) {
     EXPECT_EQ(significantlength(z.data(), z.size()), i + 1);
     EXPECT_EQ(significantlength(z.data(), i), 0u);
     z[i] = 0;
+  }
+}
+
+// Either factor holding a digit outside 0..9 sends the product down the
+// place-by-place loop, whose places keep what its remainders give.
+TEST(Multiply, MalformedFactorTakesThePlaceByPlaceLoop) {
+  const digits wellformed = {5, 0};
+  const digits malformed = {-1, 1};
+  for (const auto& [a, b] :
+       {std::pair(wellformed, malformed), std::pair(malformed, wellformed)}) {
+    digits out(4, 7);
+    multiply(a.data(), a.size(), b.data(), b.size(), out.data(), out.size());
+    EXPECT_EQ(out, (digits{-5, 5, 0, 0}));
   }
 }
 
