@@ -54,31 +54,19 @@ void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
 namespace {
 
 using veldratest::childrun;
+using veldratest::closinglines;
 using veldratest::concat;
 using veldratest::creationlines;
+using veldratest::deletions;
 using veldratest::messages;
 using veldratest::runinchild;
+using veldratest::setuplines;
 using lines = std::vector<std::string>;
-
-const lines setuplines = {"First fixedint/fixedfloat object created!",
-                          "Start Initialization of Veldra Arithmetic module.",
-                          "Setting up log dumper...", "Done. Init Successful"};
-
-lines closinglines(const std::string& type, const std::string& message) {
-  return {"Terminate called. Preparing report.",
-          "Opened File.",
-          "Rethrowing exception and getting type.",
-          "Exception type: " + type,
-          "what(): " + message,
-          "--- LOG END: NO FURTHER MESSAGES ---"};
-}
 
 // The report of a child that made one number of length 1 and then ended
 // through terminate with the exception named (type, message) in flight.
 lines onenumberreport(const std::string& type, const std::string& message) {
-  return concat({setuplines,
-                 creationlines(1),
-                 {"Deleted fixedint object."},
+  return concat({setuplines(), creationlines(1), deletions(1),
                  closinglines(type, message)});
 }
 
@@ -102,11 +90,9 @@ TEST(CrashReport, IsCompleteOnDiskWithAHundredMegabyteTrace) {
   });
   EXPECT_TRUE(run.abortedbysignal(SIGABRT));
 
-  const lines expected = concat({setuplines,
-                                 creationlines(1),
-                                 {"Deleted fixedint object."},
-                                 lines(linecount, filler),
-                                 closinglines("UNKNOWN", "UNKNOWN")});
+  const lines expected =
+      concat({setuplines(), creationlines(1), deletions(1),
+              lines(linecount, filler), closinglines("UNKNOWN", "UNKNOWN")});
   std::size_t bytes = 0;
   for (const std::string& message : expected) {
     bytes += veldratest::prefixlength + message.size() + 1;
