@@ -121,8 +121,10 @@ fixedfloat& fixedfloat::operator=(fixedint val) {
   if (val.size < h) {
     throw std::out_of_range("Val too small for fixedfloat!");
   }
+  // Resized before it is taken over: if growing fails, this number is
+  // untouched.
+  val.resize(size);
   digits = std::move(val);
-  digits.resize(size);
   updsign();
   // Into the integer half one place at a time, each place a multiplication
   // by ten; the top place drops out each time.

@@ -56,11 +56,12 @@ fixedint::fixedint(fixedint&& other) noexcept
 }
 
 fixedint& fixedint::operator=(const fixedint& other) {
+  // The digits first: if copying them fails, size still matches them.
+  digits = other.digits;
   isneg = other.isneg;
   size = other.size;
   numsigned = other.numsigned;
   throwwhenover = other.throwwhenover;
-  digits = other.digits;
   return *this;
 }
 
