@@ -146,9 +146,10 @@ public:
 
   // Add or subtract one in place and return this number; the postfix forms
   // do the same (they return the number itself, not its old value).  Signed
-  // (numsigned true): the value moves by one, -0 counting as 0, and a zero
-  // result is never negative: -1 ++ gives 0, 0 -- gives -1.  Unsigned: the
-  // magnitude moves by one and the sign stays, as + treats this number.
+  // (numsigned true): the value moves by one, -0 counting as 0: -1 ++ gives
+  // 0, 0 -- gives -1.  Unsigned: the magnitude moves by one and the sign
+  // stays, as + treats this number.  Either way a zero result is never
+  // negative.
   // When the magnitude would leave 0 .. 10^size - 1: std::overflow_error
   // "Overflow occured." with the number unchanged when throwwhenover, or
   // else it wraps within the length (999 ++ gives 0; unsigned 0 -- gives
