@@ -116,6 +116,25 @@ TEST(FixedintPower, MatchesGmp) {
   }
 }
 
+// Small exponents: the same number as multiplying k times, sign included,
+// except that a power wrapped to zero is never -0.
+TEST(FixedintPower, MatchesRepeatedMultiplication) {
+  operandsource source(83);
+  for (int round = 0; round < 200 && !HasFailure(); ++round) {
+    tracecapture::reset();
+    const fixedint base = source.number(1 + source.below(30));
+    fixedint product(base.size, 1);
+    for (std::int64_t k = 0; k < 12; ++k) {
+      const fixedint power = base ^ fixedint(2, k);
+      if (mpz_sgn(valueof(product).get()) == 0) {
+        product.isneg = false;
+      }
+      EXPECT_EQ(placesof(power), placesof(product)) << placesof(base) << k;
+      product = product * base;
+    }
+  }
+}
+
 TEST(FixedintPower, EdgesAndHugeExponents) {
   fixedint negzero(4);
   negzero.flipsign();
