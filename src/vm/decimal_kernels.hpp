@@ -8,6 +8,7 @@
 #define VELDRA_DECIMAL_KERNELS_HPP
 
 #include <cstddef>
+#include <vector>
 
 namespace VELDRA {
 namespace detail {
@@ -19,6 +20,11 @@ bool wellformed(const digit* d, std::size_t n);
 
 // Index of the highest non-zero element plus one; 0 for an all-zero array.
 std::size_t significantlength(const digit* d, std::size_t n);
+
+// True when every element of d is 0: zero, or negative zero.
+inline bool allzero(const std::vector<digit>& d) {
+  return significantlength(d.data(), d.size()) == 0;
+}
 
 // Long multiplication place by place for any element values: for each digit
 // of a, a pass over b with a 32-bit carry, each place keeping temp % 10 and

@@ -17,11 +17,6 @@ namespace VELDRA {
 
 namespace {
 
-bool allzero(const fixedint& number) {
-  return detail::significantlength(number.digits.data(),
-                                   number.digits.size()) == 0;
-}
-
 // The integer part must have a 64-bit truncation before anything is made.
 void requireint64part(float val) {
   if (!std::isfinite(val)) {
@@ -154,7 +149,7 @@ fixedfloat& fixedfloat::operator=(float val) {
   detail::shiftup(temp.digits, h - places);
   digits = digits + temp;
   // Values such as -0.5 have no integer part to carry their sign.
-  if (val < 0 && !allzero(digits)) {
+  if (val < 0 && !detail::allzero(digits.digits)) {
     isneg = true;
   }
   return *this;
@@ -170,7 +165,7 @@ std::string fixedfloat::asstring() const {
   std::string fracstring = fraction.asstring();
   // An empty scratch number: part of the rendering's trace.
   static_cast<void>(fixedint(0));
-  if (allzero(fraction)) {
+  if (detail::allzero(fraction.digits)) {
     out += '0';
     return out;
   }
@@ -272,7 +267,7 @@ int comparemagnitudes(const fixedfloat& a, const fixedfloat& b) {
 }
 
 bool isnegative(const fixedfloat& number) {
-  return number.isneg && !allzero(number.digits);
+  return number.isneg && !detail::allzero(number.digits.digits);
 }
 
 // -1, 0 or 1 as the value of a is below, equal to or above that of b.
@@ -339,7 +334,7 @@ fixedfloat signedsum(const fixedfloat& a, const fixedfloat& b, bool bneg) {
   }
   fixedfloat out(a.size);
   out.digits.digits = std::move(result);
-  out.isneg = negative && !allzero(out.digits);
+  out.isneg = negative && !detail::allzero(out.digits.digits);
   return out;
 }
 

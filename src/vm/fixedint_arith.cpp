@@ -228,14 +228,9 @@ namespace {
 
 using detail::digit;
 
-bool iszero(const fixedint& number) {
-  return detail::significantlength(number.digits.data(),
-                                   number.digits.size()) == 0;
-}
-
 // A zero with its sign set counts as zero here, not as a negative number.
 bool isnegative(const fixedint& number) {
-  return number.isneg && !iszero(number);
+  return number.isneg && !detail::allzero(number.digits);
 }
 
 void requirewellformed(const fixedint& number) {
@@ -264,7 +259,7 @@ void overflowstep(fixedint& number, digit wrapped) {
     throw std::overflow_error("Overflow occured.");
   }
   std::fill(number.digits.begin(), number.digits.end(), wrapped);
-  if (iszero(number)) {
+  if (detail::allzero(number.digits)) {
     number.isneg = false;
   }
 }
@@ -289,7 +284,7 @@ bool decrementmagnitude(fixedint& number) {
   }
   --number.digits[place];
   std::fill_n(number.digits.begin(), place, digit{9});
-  if (place == 0 && number.digits[0] == 0 && iszero(number)) {
+  if (place == 0 && number.digits[0] == 0 && detail::allzero(number.digits)) {
     number.isneg = false;
   }
   return true;
@@ -321,7 +316,7 @@ fixedint divisionresult(const fixedint& a, const fixedint& b, bool remainder) {
   requireequallengths(a, b);
   requirewellformed(a);
   requirewellformed(b);
-  if (iszero(b)) {
+  if (detail::allzero(b.digits)) {
     throw std::domain_error("Division by zero!");
   }
   fixedint out(a.size);
@@ -331,7 +326,7 @@ fixedint divisionresult(const fixedint& a, const fixedint& b, bool remainder) {
                  b.digits.size(), remainder ? nullptr : target, places,
                  remainder ? target : nullptr, places);
   const bool negative = remainder ? a.isneg : a.isneg != b.isneg;
-  out.isneg = a.numsigned && negative && !iszero(out);
+  out.isneg = a.numsigned && negative && !detail::allzero(out.digits);
   return out;
 }
 
@@ -442,7 +437,7 @@ fixedint fixedint::operator^(fixedint x) const {
   base.resize(out.digits.size());
   out.digits = raise(base, x.getshorteneddigits());
   const bool oddexponent = !x.digits.empty() && x.digits[0] % 2 != 0;
-  out.isneg = numsigned && isneg && oddexponent && !iszero(out);
+  out.isneg = numsigned && isneg && oddexponent && !detail::allzero(out.digits);
   return out;
 }
 
