@@ -1,7 +1,7 @@
 // fixedint: storage, lifecycle, shifts, conversion and text.
-#include "decimal_kernels.hpp"
-#include "digitshift.hpp"
+#include "digits.hpp"
 #include "logline.hpp"
+#include "messages.hpp"
 #include "veldra.hpp"
 
 #include <algorithm>
@@ -96,7 +96,7 @@ fixedint& fixedint::operator=(std::int64_t val) {
   std::uint64_t magnitude = shouldbeneg ? 0 - static_cast<std::uint64_t>(val)
                                         : static_cast<std::uint64_t>(val);
   if (size < countdigits(magnitude)) {
-    throw std::out_of_range("Input int bigger than size!");
+    throw std::out_of_range(detail::message::intbigger);
   }
   if (numsigned) {
     isneg = shouldbeneg;
@@ -145,10 +145,10 @@ std::int64_t fixedint::getasstdint() const {
   for (std::size_t place = used; place-- > 0;) {
     const signed char digit = digits[place];
     if (digit < 0 || digit > 9) {
-      throw std::overflow_error("Malformed digit: value has no int64_t form!");
+      throw std::overflow_error(detail::message::malformedint64);
     }
     if (magnitude > (limit - static_cast<std::uint64_t>(digit)) / 10) {
-      throw std::overflow_error("Value does not fit in int64_t!");
+      throw std::overflow_error(detail::message::notint64);
     }
     magnitude = magnitude * 10 + static_cast<std::uint64_t>(digit);
   }

@@ -4,8 +4,8 @@
 // operators are written in terms of each other exactly where a caller's trace
 // depends on it (a < b runs > and !=, each on its own copy of b); the digit
 // loops themselves are free to be fast.
-#include "decimal_kernels.hpp"
-#include "digitshift.hpp"
+#include "digits.hpp"
+#include "messages.hpp"
 #include "veldra.hpp"
 
 #include <algorithm>
@@ -80,7 +80,7 @@ int comparemagnitudes(const fixedint& a, const fixedint& b) {
 
 void requireequallengths(const fixedint& a, const fixedint& b) {
   if (a.size != b.size) {
-    throw std::length_error("Int sizes are not equal!");
+    throw std::length_error(detail::message::intsizes);
   }
 }
 
@@ -189,12 +189,12 @@ fixedint fixedint::operator+(fixedint x) {
   }
   if (carry > 0) {
     if (throwwhenover) {
-      throw std::overflow_error("Overflow occured.");
+      throw std::overflow_error(detail::message::overflow);
     }
     // Only malformed digits carry more than one; refuse before touching this
     // number, so a failure leaves it as it was.
     if (carry > 9) {
-      throw std::out_of_range("Carry over 9!");
+      throw std::out_of_range(detail::message::carryover);
     }
     *this = std::int64_t{0};
     digits[0] = carry;
@@ -235,7 +235,7 @@ bool isnegative(const fixedint& number) {
 
 void requirewellformed(const fixedint& number) {
   if (!detail::wellformed(number.digits.data(), number.digits.size())) {
-    throw std::domain_error("Malformed digits!");
+    throw std::domain_error(detail::message::malformed);
   }
 }
 
@@ -247,7 +247,7 @@ std::size_t firstplacenot(const fixedint& number, digit skip) {
       std::find_if(d.begin(), d.end(), [skip](digit v) { return v != skip; }) -
       d.begin());
   if (place < d.size() && (d[place] < 0 || d[place] > 9)) {
-    throw std::domain_error("Malformed digits!");
+    throw std::domain_error(detail::message::malformed);
   }
   return place;
 }
@@ -256,7 +256,7 @@ std::size_t firstplacenot(const fixedint& number, digit skip) {
 // `wrapped` in every place.
 void overflowstep(fixedint& number, digit wrapped) {
   if (number.throwwhenover) {
-    throw std::overflow_error("Overflow occured.");
+    throw std::overflow_error(detail::message::overflow);
   }
   std::fill(number.digits.begin(), number.digits.end(), wrapped);
   if (detail::allzero(number.digits)) {
@@ -317,7 +317,7 @@ fixedint divisionresult(const fixedint& a, const fixedint& b, bool remainder) {
   requirewellformed(a);
   requirewellformed(b);
   if (detail::allzero(b.digits)) {
-    throw std::domain_error("Division by zero!");
+    throw std::domain_error(detail::message::divisionbyzero);
   }
   fixedint out(a.size);
   digit* target = out.digits.data();
@@ -376,7 +376,7 @@ digitvector raise(const digitvector& base, const digitvector& exponent) {
 std::uint64_t placecount(const fixedint& count, std::uint64_t limit) {
   requirewellformed(count);
   if (isnegative(count)) {
-    throw std::domain_error("Negative shift count!");
+    throw std::domain_error(detail::message::negativeshift);
   }
   std::uint64_t places = 0;
   for (std::size_t place = count.digits.size(); place-- > 0;) {
@@ -430,7 +430,7 @@ fixedint fixedint::operator^(fixedint x) const {
   requirewellformed(*this);
   requirewellformed(x);
   if (isnegative(x)) {
-    throw std::domain_error("Negative exponent!");
+    throw std::domain_error(detail::message::negativeexponent);
   }
   fixedint out(size);
   digitvector base(digits);

@@ -2,7 +2,7 @@
 // (base 10^9, so a limb product plus carries fits in 64 bits) and divided
 // with the classic normalized schoolbook method, one quotient limb per pass
 // over the divisor.
-#include "decimal_kernels.hpp"
+#include "digits.hpp"
 
 #include <algorithm>
 #include <cstdint>

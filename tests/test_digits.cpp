@@ -1,7 +1,7 @@
 // The digit-array kernels: the validity checks, and multiplylow against GMP
 // on random operands and on the lengths where its limb arithmetic changes
 // course (limb edges, the Karatsuba and low-split thresholds).
-#include "decimal_kernels.hpp"
+#include "digits.hpp"
 #include "support/gmpref.hpp"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,16 @@
-// Digit-array kernels behind the number classes.  Internal: not installed.
+// The digit layer: every loop over the digits of a number runs here.
+// Internal: not installed, and not on a user's include path.
 //
 // A digit array holds one decimal digit per element, least significant
 // first, as fixedint::digits does.  "Well-formed" means every element lies in
 // 0..9; the public members let a caller store anything, so each entry point
-// says what it accepts.
-#ifndef VELDRA_DECIMAL_KERNELS_HPP
-#define VELDRA_DECIMAL_KERNELS_HPP
+// says what it accepts.  The number classes keep the object logic (which
+// numbers are made, what is logged, which exception is thrown) and call this
+// layer for the digit work.
+#ifndef VELDRA_DIGITS_HPP
+#define VELDRA_DIGITS_HPP
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -24,6 +28,20 @@ std::size_t significantlength(const digit* d, std::size_t n);
 // True when every element of d is 0: zero, or negative zero.
 inline bool allzero(const std::vector<digit>& d) {
   return significantlength(d.data(), d.size()) == 0;
+}
+
+// Magnitude times 10^places, the top places dropped.
+inline void shiftup(std::vector<digit>& digits, std::size_t places) {
+  const std::size_t kept = places < digits.size() ? digits.size() - places : 0;
+  std::move_backward(digits.begin(), digits.begin() + kept, digits.end());
+  std::fill(digits.begin(), digits.end() - kept, 0);
+}
+
+// Magnitude divided by 10^places, the low places dropped.
+inline void shiftdown(std::vector<digit>& digits, std::size_t places) {
+  const std::size_t kept = places < digits.size() ? digits.size() - places : 0;
+  std::move(digits.end() - kept, digits.end(), digits.begin());
+  std::fill(digits.begin() + kept, digits.end(), 0);
 }
 
 // Long multiplication place by place for any element values: for each digit
@@ -54,4 +72,4 @@ void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 } // namespace detail
 } // namespace VELDRA
 
-#endif // VELDRA_DECIMAL_KERNELS_HPP
+#endif // VELDRA_DIGITS_HPP

@@ -1,0 +1,189 @@
+// The digit layer: validity checks, conversion to and from limbs, and the
+// products of digit arrays, which pack the digits into limbs of base 10^19,
+// multiply the limbs and unpack the places they keep.
+#include "digits.hpp"
+#include "limbs.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace VELDRA {
+namespace detail {
+
+namespace {
+
+// The byte b repeated in all eight bytes of a word.
+constexpr std::uint64_t everybyte(std::uint8_t b) {
+  return 0x0101010101010101u * b;
+}
+
+// Eight elements as one word.  Only "is some byte set" is asked of it, so the
+// byte order does not matter.
+std::uint64_t eightdigits(const digit* d) {
+  std::uint64_t w;
+  std::memcpy(&w, d, sizeof w);
+  return w;
+}
+
+} // namespace
+
+bool wellformed(const digit* d, std::size_t n) {
+  // A byte b lies in 0..9 when neither b nor b + 0x76 has its top bit set.
+  // The addition carries into the next byte only from a byte of 0x8a or
+  // more, whose own top bit already rejects the word.
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const std::uint64_t w = eightdigits(d + i);
+    if (((w | (w + everybyte(0x76))) & everybyte(0x80)) != 0) {
+      return false;
+    }
+  }
+  for (; i < n; ++i) {
+    if (d[i] < 0 || d[i] > 9) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::size_t significantlength(const digit* d, std::size_t n) {
+  while (n >= 8 && eightdigits(d + n - 8) == 0) {
+    n -= 8;
+  }
+  while (n > 0 && d[n - 1] == 0) {
+    --n;
+  }
+  return n;
+}
+
+namespace {
+
+using std::size_t;
+
+// The value of the n <= 9 digits d[0, n).
+std::uint32_t nineofvalue(const digit* d, size_t n) {
+  std::uint32_t value = 0;
+  while (n > 0) {
+    value = value * 10 + static_cast<std::uint32_t>(d[--n]);
+  }
+  return value;
+}
+
+// Digit pairs 00..99, least significant digit first.
+struct digitpairs {
+  digit d[200];
+};
+constexpr digitpairs makepairs() {
+  digitpairs p{};
+  for (int i = 0; i < 100; ++i) {
+    p.d[2 * i] = static_cast<digit>(i % 10);
+    p.d[2 * i + 1] = static_cast<digit>(i / 10);
+  }
+  return p;
+}
+constexpr digitpairs pairs = makepairs();
+
+// d[0, 8) := the eight digits of v < 10^8.
+void eightof(std::uint32_t v, digit* d) {
+  for (int j = 0; j < 8; j += 2, v /= 100) {
+    std::memcpy(d + j, pairs.d + 2 * (v % 100), 2);
+  }
+}
+
+} // namespace
+
+void packlimbs(const digit* d, std::size_t n, limb* x) {
+  constexpr limb e9 = 1000000000;
+  for (; n >= limbdigits; d += limbdigits, n -= limbdigits) {
+    *x++ = (limb(d[18]) * e9 + nineofvalue(d + 9, 9)) * e9 + nineofvalue(d, 9);
+  }
+  if (n > 0) {
+    const size_t low = std::min<size_t>(n, 9);
+    *x = limb(nineofvalue(d + low, n - low)) * e9 + nineofvalue(d, low);
+  }
+}
+
+void unpacklimbs(const limb* x, std::size_t k, digit* d, std::size_t n) {
+  constexpr limb e9 = 1000000000, e8 = 100000000;
+  for (; k > 0 && n >= limbdigits; --k, ++x, d += limbdigits, n -= limbdigits) {
+    const limb high = *x / e9, low = *x % e9;
+    eightof(static_cast<std::uint32_t>(low % e8), d);
+    d[8] = static_cast<digit>(low / e8);
+    eightof(static_cast<std::uint32_t>(high % e8), d + 9);
+    // % 100 keeps the index in the table even for a limb of 10^19 or more,
+    // which only malformed digits can bring about.
+    std::memcpy(d + 17, pairs.d + 2 * (high / e8 % 100), 2);
+  }
+  if (k > 0) {
+    limb v = *x;
+    for (; n > 0 && v != 0; --n, v /= 10) {
+      *d++ = static_cast<digit>(v % 10);
+    }
+  }
+  std::fill(d, d + n, 0);
+}
+
+void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
+                 digit* out, std::size_t outlen) {
+  // Places at or above outlen in a factor do not reach the result.
+  na = significantlength(a, std::min(na, outlen));
+  nb = significantlength(b, std::min(nb, outlen));
+  if (na == 0 || nb == 0) {
+    std::fill(out, out + outlen, 0);
+    return;
+  }
+  const size_t m = limbsfor(na), n = limbsfor(nb);
+  const size_t k = std::min(limbsfor(outlen), m + n);
+  // Factors, result and 7k of scratch; small products stay off the heap.
+  const size_t need = m + n + 8 * k;
+  limb local[256];
+  std::unique_ptr<limb[]> heap;
+  limb* u = local;
+  if (need > sizeof local / sizeof *local) {
+    heap.reset(new limb[need]);
+    u = heap.get();
+  }
+  limb* v = u + m;
+  limb* w = v + n;
+  packlimbs(a, na, u);
+  packlimbs(b, nb, v);
+  lowproduct(u, m, v, n, w, k, w + k);
+  unpacklimbs(w, k, out, outlen);
+}
+
+void multiplyplaces(const digit* a, std::size_t na, const digit* b,
+                    std::size_t nb, digit* out) {
+  for (std::size_t i = 0; i < na; ++i) {
+    std::int32_t carry = 0;
+    for (std::size_t j = 0; j < nb; ++j) {
+      const std::int32_t temp = out[i + j] + a[i] * b[j] + carry;
+      carry = temp / 10;
+      out[i + j] = static_cast<digit>(temp % 10);
+    }
+    if (carry != 0) {
+      out[i + nb] = static_cast<digit>(out[i + nb] + carry);
+    }
+  }
+}
+
+void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
+              digit* out, std::size_t outlen) {
+  na = significantlength(a, na);
+  nb = significantlength(b, nb);
+  if (wellformed(a, na) && wellformed(b, nb)) {
+    multiplylow(a, na, b, nb, out, outlen);
+    return;
+  }
+  std::vector<digit> full(na + nb);
+  multiplyplaces(a, na, b, nb, full.data());
+  const std::size_t kept = std::min(outlen, full.size());
+  std::copy(full.begin(), full.begin() + kept, out);
+  std::fill(out + kept, out + outlen, 0);
+}
+
+} // namespace detail
+} // namespace VELDRA

@@ -1,0 +1,184 @@
+// Limb products: schoolbook columns, Karatsuba, and the low product that
+// computes only the limbs a result keeps.
+#include "limbs.hpp"
+
+#include <algorithm>
+#include <cassert>
+#include <utility>
+
+namespace VELDRA {
+namespace detail {
+
+using std::size_t;
+
+namespace {
+
+// w[0, k) := the low k limbs of u (len m) * v (len n); k <= m + n.
+// Product scanning (Comba): column c sums u[i] * v[c - i] into 192 bits
+// (acc, top).  A column has at most min(m, n) products below 2^128, so top
+// stays far below 10^19 as divradix requires; the column plus the carry in
+// splits into w[c] and a carry out below 2^128.
+void schoolbook(const limb* u, size_t m, const limb* v, size_t n, limb* w,
+                size_t k) {
+  assert(k <= m + n);
+  widelimb carry = 0;
+  for (size_t c = 0; c < k; ++c) {
+    widelimb acc = 0;
+    limb top = 0;
+    const size_t first = c < n ? 0 : c - n + 1;
+    const size_t last = std::min(c + 1, m);
+    for (size_t i = first; i < last; ++i) {
+      const widelimb p = widelimb(u[i]) * v[c - i];
+      acc += p;
+      top += acc < p;
+    }
+    // The carry joins after the products, so they do not wait for it.
+    acc += carry;
+    top += acc < carry;
+    limb r;
+    const limb qhigh = divradix(top, static_cast<limb>(acc >> 64), r);
+    const limb qlow = divradix(r, static_cast<limb>(acc), w[c]);
+    carry = widelimb(qhigh) << 64 | qlow;
+  }
+}
+
+// w[0, m] := u (len m) + v (len n), n <= m; returns the length of the sum
+// without a zero top limb (m or m + 1).
+size_t sumof(const limb* u, size_t m, const limb* v, size_t n, limb* w) {
+  std::copy(u, u + m, w);
+  w[m] = addto(w, m, v, n);
+  return m + w[m];
+}
+
+} // namespace
+
+// w[0, m) += v (len n), n <= m; returns the carry out of w[m - 1].
+// The carry out of a limb is known before the carry into it: only a sum of
+// exactly 10^19 - 1 passes an incoming carry on, which the (rarely taken)
+// branch handles, so the loop carries no long dependency.
+limb addto(limb* w, size_t m, const limb* v, size_t n) {
+  limb carry = 0;
+  size_t i = 0;
+  for (; i < n; ++i) {
+    const limb s = w[i] + v[i];
+    const limb out = (s < v[i]) | (s >= radix); // s wraps past 2^64 or not
+    limb sum = s - (radix & (0 - out)) + carry;
+    carry = out;
+    if (sum == radix) {
+      sum = 0;
+      carry = 1;
+    }
+    w[i] = sum;
+  }
+  for (; carry != 0 && i < m; ++i) {
+    carry = w[i] == radix - 1;
+    w[i] = carry != 0 ? 0 : w[i] + 1;
+  }
+  return carry;
+}
+
+// w[0, m) -= v (len n), n <= m; returns the borrow out of w[m - 1].
+// Same scheme as addto: only a difference of 0 passes a borrow on.
+limb subfrom(limb* w, size_t m, const limb* v, size_t n) {
+  limb borrow = 0;
+  size_t i = 0;
+  for (; i < n; ++i) {
+    const limb out = w[i] < v[i];
+    const limb d = w[i] - v[i] + (radix & (0 - out));
+    if (d < borrow) {
+      w[i] = radix - 1;
+    } else {
+      w[i] = d - borrow;
+      borrow = out;
+    }
+  }
+  for (; borrow != 0 && i < m; ++i) {
+    borrow = w[i] == 0;
+    w[i] = borrow != 0 ? radix - 1 : w[i] - 1;
+  }
+  return borrow;
+}
+
+// w[0, m + n) := u (len m) * v (len n).  t: scratch of 5 * max(m, n) limbs.
+// Karatsuba with h = ceil(max/2), u = u1 B^h + u0, v = v1 B^h + v0:
+//   u v = u1 v1 B^2h + ((u0 + u1)(v0 + v1) - u0 v0 - u1 v1) B^h + u0 v0.
+// A factor no longer than h is multiplied by slices of the other instead.
+void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
+             limb* t) {
+  if (m < n) {
+    std::swap(u, v);
+    std::swap(m, n);
+  }
+  if (n < karatsubathreshold) {
+    schoolbook(u, m, v, n, w, m + n);
+    return;
+  }
+  const size_t h = (m + 1) / 2;
+  if (n <= h) {
+    // Uses 2n + 5n <= 5m limbs of t.
+    std::fill(w, w + m + n, 0);
+    for (size_t i = 0; i < m; i += n) {
+      const size_t slice = std::min(n, m - i);
+      product(u + i, slice, v, n, t, t + slice + n);
+      addto(w + i, m + n - i, t, slice + n);
+    }
+    return;
+  }
+  // Uses 4(h + 1) + 5(h + 1) <= 5m limbs of t for m >= 27.
+  limb* usum = t;
+  limb* vsum = usum + h + 1;
+  limb* middle = vsum + h + 1;
+  limb* rest = middle + 2 * h + 2;
+  const size_t lu = sumof(u, h, u + h, m - h, usum);
+  const size_t lv = sumof(v, h, v + h, n - h, vsum);
+  const size_t lmiddle = lu + lv;
+  product(usum, lu, vsum, lv, middle, rest);
+  product(u, h, v, h, w, rest);
+  product(u + h, m - h, v + h, n - h, w + 2 * h, rest);
+  subfrom(middle, lmiddle, w, 2 * h);
+  subfrom(middle, lmiddle, w + 2 * h, m + n - 2 * h);
+  // The middle term is below B^(m + n - h); its higher limbs are zero.
+  addto(w + h, m + n - h, middle, std::min(lmiddle, m + n - h));
+}
+
+// w[0, k) := the low k limbs of u (len m) * v (len n); m, n <= k <= m + n.
+// t: scratch of 7k limbs.  With h = floor(k/2), u = u1 B^h + u0 and
+// v = v1 B^h + v0:
+//   u v mod B^k = (u0 v0 + B^h (u1 (v mod B^(k - h)) + u0 v1)) mod B^k,
+// where u0 v0 is a full product of at most 2h <= k limbs and the other two
+// terms are low products of k - h limbs.
+void lowproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
+                size_t k, limb* t) {
+  assert(m <= k && n <= k && k <= m + n);
+  if (m + n == k) {
+    product(u, m, v, n, w, t);
+    return;
+  }
+  const size_t shorter = std::min(m, n);
+  if (shorter >= karatsubathreshold && 8 * k >= 5 * (m + n)) {
+    // The full Karatsuba product beats cutting from 5/8 of its length up.
+    product(u, m, v, n, t, t + m + n);
+    std::copy(t, t + k, w);
+    return;
+  }
+  if (shorter < lowsplitthreshold) {
+    schoolbook(u, m, v, n, w, k);
+    return;
+  }
+  const size_t h = k / 2;
+  const size_t kh = k - h;
+  const size_t m0 = std::min(m, h);
+  product(u, m0, v, std::min(n, h), w, t);
+  std::fill(w + m0 + std::min(n, h), w + k, 0);
+  if (m > h) {
+    lowproduct(u + h, m - h, v, std::min(n, kh), t, kh, t + kh);
+    addto(w + h, kh, t, kh);
+  }
+  if (n > h) {
+    lowproduct(u, m0, v + h, n - h, t, kh, t + kh);
+    addto(w + h, kh, t, kh);
+  }
+}
+
+} // namespace detail
+} // namespace VELDRA
