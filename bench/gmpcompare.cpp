@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace veldrabench {
 namespace {
@@ -30,40 +31,74 @@ void powerof10(integer& out, std::size_t exponent) {
   mpz_ui_pow_ui(out.get(), 10, exponent);
 }
 
-// The operands of the veldra benchmarks of the same length: seeds 1 and 2.
+// The operands of the veldra benchmarks of the same length: the digits of
+// seeds 1 and 2, or of n/2 digits for a divisor.
 struct operands {
-  integer a, b, product, modulus;
-  explicit operands(std::size_t length)
+  integer a, b, result, modulus;
+  explicit operands(std::size_t length, bool halfdivisor = false)
       : a(digittext(randomdigits(length, 1))),
-        b(digittext(randomdigits(length, 2))) {
+        b(digittext(randomdigits(halfdivisor ? length / 2 : length, 2))) {
     powerof10(modulus, length);
   }
 };
 
-} // namespace
-
-void timegmpintproduct(benchmark::State& state) {
-  operands values(static_cast<std::size_t>(state.range(0)));
+// Times `op` on the operands of the benchmark's length.
+template <class Op>
+void timegmp(benchmark::State& state, Op op, bool halfdivisor = false) {
+  operands values(static_cast<std::size_t>(state.range(0)), halfdivisor);
   for (auto _ : state) {
-    mpz_mul(values.product.get(), values.a.get(), values.b.get());
-    mpz_tdiv_r(values.product.get(), values.product.get(),
-               values.modulus.get());
+    op(values);
     benchmark::ClobberMemory();
   }
 }
 
+} // namespace
+
+void timegmpsum(benchmark::State& state) {
+  timegmp(state,
+          [](operands& v) { mpz_add(v.result.get(), v.a.get(), v.b.get()); });
+}
+
+void timegmpdifference(benchmark::State& state) {
+  timegmp(state,
+          [](operands& v) { mpz_sub(v.result.get(), v.a.get(), v.b.get()); });
+}
+
+void timegmpintproduct(benchmark::State& state) {
+  timegmp(state, [](operands& v) {
+    mpz_mul(v.result.get(), v.a.get(), v.b.get());
+    mpz_tdiv_r(v.result.get(), v.result.get(), v.modulus.get());
+  });
+}
+
 void timegmpfloatproduct(benchmark::State& state) {
-  const auto length = static_cast<std::size_t>(state.range(0));
-  operands values(length);
   integer scale;
-  powerof10(scale, length / 2);
-  for (auto _ : state) {
-    mpz_mul(values.product.get(), values.a.get(), values.b.get());
-    mpz_tdiv_q(values.product.get(), values.product.get(), scale.get());
-    mpz_tdiv_r(values.product.get(), values.product.get(),
-               values.modulus.get());
-    benchmark::ClobberMemory();
-  }
+  powerof10(scale, static_cast<std::size_t>(state.range(0)) / 2);
+  timegmp(state, [&scale](operands& v) {
+    mpz_mul(v.result.get(), v.a.get(), v.b.get());
+    mpz_tdiv_q(v.result.get(), v.result.get(), scale.get());
+    mpz_tdiv_r(v.result.get(), v.result.get(), v.modulus.get());
+  });
+}
+
+void timegmpquotient(benchmark::State& state) {
+  timegmp(
+      state,
+      [](operands& v) { mpz_tdiv_q(v.result.get(), v.a.get(), v.b.get()); },
+      true);
+}
+
+void timegmpremainder(benchmark::State& state) {
+  timegmp(
+      state,
+      [](operands& v) { mpz_tdiv_r(v.result.get(), v.a.get(), v.b.get()); },
+      true);
+}
+
+void timegmppower(benchmark::State& state) {
+  timegmp(state, [](operands& v) {
+    mpz_powm_ui(v.result.get(), v.a.get(), 257, v.modulus.get());
+  });
 }
 
 } // namespace veldrabench

@@ -123,6 +123,13 @@ struct fixedintless {
   void operator()() { benchmark::DoNotOptimize(a < b); }
 };
 
+// a^257 mod 10^n: eight squarings and one product by binary powering.
+struct fixedintpower {
+  fixedint a, b;
+  explicit fixedintpower(std::size_t n) : a(randomint(n, 1)), b(3, 257) {}
+  void operator()() { benchmark::DoNotOptimize(a ^ b); }
+};
+
 struct fixedinttext {
   fixedint a;
   explicit fixedinttext(std::size_t n) : a(randomint(n, 1)) {}
@@ -143,6 +150,13 @@ struct fixedfloatmixedsum {
     b.isneg = true;
   }
   void operator()() { benchmark::DoNotOptimize(a + b); }
+};
+
+struct fixedfloatdifference {
+  fixedfloat a, b;
+  explicit fixedfloatdifference(std::size_t n)
+      : a(randomfloat(n, 1)), b(randomfloat(n, 2)) {}
+  void operator()() { benchmark::DoNotOptimize(a - b); }
 };
 
 struct fixedfloatfromfloat {
@@ -252,27 +266,36 @@ void registeroperation(const std::string& name, std::int64_t maxlength,
 void registeroperations() {
   constexpr std::int64_t quadratic = 4096;
   constexpr std::int64_t linear = 32768;
+  constexpr std::int64_t longproducts = 262144;
   registeroperation<logcall<longmessage>>("log, 24-character message",
                                           floorlength);
   registeroperation<logcall<shortmessage>>("log, 5-character message",
                                            floorlength);
   registeroperation<loglinecall>("log, internal entry", floorlength);
-  registeroperation<fixedintsum>("fixedint +", linear);
-  registeroperation<fixedintmixedsum>("fixedint + (mixed signs)", linear);
-  registeroperation<fixedintdifference>("fixedint -", linear);
+  registeroperation<fixedintsum>("fixedint +", linear, true, timegmpsum);
+  registeroperation<fixedintmixedsum>("fixedint + (mixed signs)", linear, true,
+                                      timegmpdifference);
+  registeroperation<fixedintdifference>("fixedint -", linear, true,
+                                        timegmpdifference);
   registeroperation<fixedintequal>("fixedint ==", linear);
   registeroperation<fixedintunequal>("fixedint !=", linear);
   registeroperation<fixedintgreater>("fixedint >", linear);
   registeroperation<fixedintless>("fixedint <", linear);
-  registeroperation<fixedintproduct>("fixedint *", quadratic, true,
+  registeroperation<fixedintproduct>("fixedint *", longproducts, true,
                                      timegmpintproduct);
-  registeroperation<fixedintdivision<std::divides<>>>("fixedint /", quadratic);
-  registeroperation<fixedintdivision<std::modulus<>>>("fixedint %", quadratic);
+  registeroperation<fixedintdivision<std::divides<>>>("fixedint /", linear,
+                                                      true, timegmpquotient);
+  registeroperation<fixedintdivision<std::modulus<>>>("fixedint %", linear,
+                                                      true, timegmpremainder);
+  registeroperation<fixedintpower>("fixedint ^ 257", linear, true,
+                                   timegmppower);
   registeroperation<fixedinttext>("fixedint asstring", quadratic, false);
   registeroperation<fixedfloatproduct>("fixedfloat *", quadratic, true,
                                        timegmpfloatproduct);
-  registeroperation<fixedfloatmixedsum>("fixedfloat + (mixed signs)",
-                                        quadratic);
+  registeroperation<fixedfloatmixedsum>("fixedfloat + (mixed signs)", linear,
+                                        true, timegmpdifference);
+  registeroperation<fixedfloatdifference>("fixedfloat -", linear, true,
+                                          timegmpdifference);
   registeroperation<fixedfloatfromfloat>("fixedfloat = float", quadratic);
   registeroperation<fixedfloatfromint>("fixedfloat = fixedint", quadratic);
   registeroperation<fixedfloattext>("fixedfloat asstring", quadratic);
