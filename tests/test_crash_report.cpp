@@ -180,6 +180,23 @@ TEST(CrashReport, NamesTheExceptionWhenMemoryRunsOut) {
       onenumberreport(typeid(std::bad_alloc).name(), std::bad_alloc().what()));
 }
 
+// A long-running program bounds the trace by emptying it at points of its
+// choosing: the report then holds what came after the last emptying, and
+// still ends with the six closing lines.
+TEST(CrashReport, HoldsWhatCameAfterTheTraceWasEmptied) {
+  const childrun run = runinchild([] {
+    makeonenumber();
+    VELDRA::logstream.str("");
+    VELDRA::fixedint kept(2);
+    throwtoterminate(std::out_of_range("after emptying"));
+  });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  EXPECT_EQ(messages(run.report()),
+            concat({creationlines(2),
+                    closinglines(typeid(std::out_of_range).name(),
+                                 "after emptying")}));
+}
+
 // Where logs/ is missing or cannot take the report, everything else stays
 // as it is with a writable logs/: the output, the end by SIGABRT, and
 // whatever stands at the report's path.
