@@ -2,7 +2,7 @@
 // on random operands and on the lengths where its limb arithmetic changes
 // course (limb edges, the Karatsuba and low-split thresholds).
 #include "digits.hpp"
-#include "support/gmpref.hpp"
+#include "support/intmodel.hpp"
 
 #include <gtest/gtest.h>
 
@@ -27,15 +27,12 @@ digits randomdigits(std::mt19937_64& random, std::size_t n) {
 
 // multiplylow(a, b) at outlen against GMP, and no place written past outlen.
 void expectlowproduct(const digits& a, const digits& b, std::size_t outlen) {
-  veldratest::bigint product;
-  mpz_mul(product.get(), veldratest::fromdigits(a).get(),
-          veldratest::fromdigits(b).get());
-  mpz_tdiv_r(product.get(), product.get(), veldratest::powerof10(outlen).get());
+  const digits product = veldratest::lowproduct(a, b, outlen);
   digits out(outlen + 1, 42);
   multiplylow(a.data(), a.size(), b.data(), b.size(), out.data(), outlen);
   EXPECT_EQ(out.back(), 42) << "wrote past outlen " << outlen;
   out.pop_back();
-  EXPECT_TRUE(out == veldratest::todigits(product, outlen))
+  EXPECT_TRUE(out == product)
       << "lengths " << a.size() << " x " << b.size() << ", outlen " << outlen;
 }
 
