@@ -7,6 +7,7 @@
 // invariants, the documented failures and the "unchanged on failure"
 // promises.
 #include "fuzzcheck.hpp"
+#include "support/floatmodel.hpp"
 
 #include <cmath>
 #include <cstring>
@@ -17,78 +18,18 @@ namespace {
 using VELDRA::fixedfloat;
 using VELDRA::fixedint;
 using namespace veldrafuzz;
-using veldratest::powerof10;
+using namespace veldratest;
+using state = floatstate;
 
 constexpr std::uint64_t maxlength = 64;
 constexpr std::size_t poolsize = 3;
 
-// Everything an operation could change in a fixedfloat.
-struct state {
-  intstate digits;
-  std::uint64_t size;
-  bool floatsigned;
-  bool isneg;
-
-  explicit state(const fixedfloat& n)
-      : digits(n.digits), size(n.size), floatsigned(n.floatsigned),
-        isneg(n.isneg) {}
-  // A number freshly made by length: zero, signed, not negative.
-  explicit state(std::uint64_t length)
-      : digits(length), size(length), floatsigned(true), isneg(false) {}
-
-  std::uint64_t half() const { return size / 2; }
-  bool wellformed() const { return digits.wellformed(); }
-  bigint scaled() const { return digits.value(); }
-
-  bool operator==(const state& o) const {
-    return digits == o.digits && size == o.size &&
-           floatsigned == o.floatsigned && isneg == o.isneg;
-  }
-};
-
+using veldrafuzz::holds; // the fixedint overload, beside this one
 bool holds(const fixedfloat& n, const state& s) { return state(n) == s; }
-
-// The scaled integer with the number's sign.
-bigint signedscaled(const state& s) {
-  bigint out = s.scaled();
-  if (s.isneg) {
-    mpz_neg(out.get(), out.get());
-  }
-  return out;
-}
 
 // Magnitude and sign match, whatever the flags of `digits`.
 bool holdsvalue(const fixedfloat& n, const bigint& scaled, bool isneg) {
-  return n.digits.digits == digitsof(scaled, n.size) && n.isneg == isneg;
-}
-
-bigint quotient(const bigint& a, const bigint& b) {
-  bigint out;
-  mpz_tdiv_q(out.get(), a.get(), b.get());
-  return out;
-}
-
-bigint remainder(const bigint& a, const bigint& b) {
-  bigint out;
-  mpz_tdiv_r(out.get(), a.get(), b.get());
-  return out;
-}
-
-// The documented text: sign, integer digits ("0" at least, none at length
-// 0), ".", fraction digits without trailing zeros ("0" at least).
-std::string rendered(const state& s) {
-  const bigint unit = powerof10(s.half());
-  std::string out = s.isneg ? "-" : "";
-  out += s.size == 0 ? "" : quotient(s.scaled(), unit).str();
-  out += '.';
-  const bigint fraction = remainder(s.scaled(), unit);
-  if (mpz_sgn(fraction.get()) == 0) {
-    return out + "0";
-  }
-  std::string digits = fraction.str();
-  digits.insert(0, s.half() - digits.size(), '0');
-  digits.erase(digits.find_last_not_of('0') + 1);
-  return out + digits;
+  return n.digits.digits == todigits(scaled, n.size) && n.isneg == isneg;
 }
 
 // |scaled / 10^h, negated when negative, - val| <= 0.0011: the fraction is
@@ -128,7 +69,7 @@ public:
   }
 
 private:
-  FuzzedDataProvider input_;
+  fuzzinput input_;
   std::vector<fixedfloat> pool_;
 
   static void checkinvariants(const fixedfloat& n) {
@@ -157,52 +98,25 @@ private:
   }
   fixedfloat& pick() { return pool_[slot()]; }
 
+  // The operations and how often each is picked.
   void step() {
-    switch (input_.ConsumeIntegralInRange<int>(0, 15)) {
-    case 0:
-      construct();
-      break;
-    case 1:
-      init();
-      break;
-    case 2:
-      fromfloat(floatbits());
-      break;
-    case 3:
-      fromfloat(decimalfloat());
-      break;
-    case 4:
-      assignfixedint();
-      break;
-    case 5:
-    case 6:
-      multiply();
-      break;
-    case 7:
-      text();
-      break;
-    case 8:
-      parts();
-      break;
-    case 9:
-      filldigits(input_, pick().digits.digits);
-      break;
-    case 10:
-      poke(input_, pick().digits.digits);
-      break;
-    case 11:
-      flagsorcopy();
-      break;
-    case 12:
-      addsub(input_.ConsumeBool());
-      break;
-    case 13:
-      compare();
-      break;
-    default:
-      copies();
-      break;
-    }
+    static constexpr operation<session> operations[] = {
+        {1, [](session& s) { s.construct(); }},
+        {1, [](session& s) { s.init(); }},
+        {1, [](session& s) { s.fromfloat(s.floatbits()); }},
+        {1, [](session& s) { s.fromfloat(s.decimalfloat()); }},
+        {1, [](session& s) { s.assignfixedint(); }},
+        {2, [](session& s) { s.multiply(); }},
+        {1, [](session& s) { s.text(); }},
+        {1, [](session& s) { s.parts(); }},
+        {1, [](session& s) { filldigits(s.input_, s.pick().digits.digits); }},
+        {1, [](session& s) { poke(s.input_, s.pick().digits.digits); }},
+        {1, [](session& s) { s.flagsorcopy(); }},
+        {1, [](session& s) { s.addsub(s.input_.ConsumeBool()); }},
+        {1, [](session& s) { s.compare(); }},
+        {2, [](session& s) { s.copies(); }},
+    };
+    runweighted(*this, input_, operations);
   }
 
   // Any bit pattern: NaNs, infinities, subnormals, huge values.
@@ -276,20 +190,31 @@ private:
       return;
     }
     if (thrown == failure::fractiontoobig) {
-      // Scaling ends within ten rounds, so only short halves can refuse.
-      check(length / 2 < 10, "float: fraction refused at h >= 10");
-      const auto integer = static_cast<std::int64_t>(val);
-      bigint whole = fromint64(integer);
-      mpz_abs(whole.get(), whole.get());
-      mpz_mul(whole.get(), whole.get(), powerof10(length / 2).get());
-      // A failed construction makes nothing; a failed assignment keeps the
-      // integer part.
-      check(construct ? holds(n, before) : holdsvalue(n, whole, integer < 0),
-            "float: wrong state after a refused fraction");
+      checkfractionrefused(n, before, val, length, construct);
       return;
     }
     check(thrown == failure::none, "float: unexpected failure");
-    const state after(n);
+    checkstored(state(n), before, val, length, construct);
+  }
+
+  // Scaling ends within ten rounds, so only short halves can refuse.  A
+  // failed construction makes nothing; a failed assignment keeps the
+  // integer part.
+  static void checkfractionrefused(const fixedfloat& n, const state& before,
+                                   float val, std::uint64_t length,
+                                   bool construct) {
+    check(length / 2 < 10, "float: fraction refused at h >= 10");
+    const auto integer = static_cast<std::int64_t>(val);
+    bigint whole = fromint64(integer);
+    mpz_abs(whole.get(), whole.get());
+    mpz_mul(whole.get(), whole.get(), powerof10(length / 2).get());
+    check(construct ? holds(n, before) : holdsvalue(n, whole, integer < 0),
+          "float: wrong state after a refused fraction");
+  }
+
+  // A float stored: within 0.001 of it, with its sign unless zero.
+  static void checkstored(const state& after, const state& before, float val,
+                          std::uint64_t length, bool construct) {
     check(after.size == length &&
               after.floatsigned == (construct || before.floatsigned),
           "float: length or floatsigned changed");
@@ -380,14 +305,13 @@ private:
     if (refused(run.thrown, faults, "*: wrong failure")) {
       return;
     }
-    const bool defined = x.wellformed() && y.wellformed();
-    bigint scaled;
-    if (defined) {
-      mpz_mul(scaled.get(), x.scaled().get(), y.scaled().get());
-      scaled = quotient(scaled, powerof10(x.half()));
+    if (!x.wellformed() || !y.wellformed()) {
+      keep(run, nullptr, x.floatsigned && x.isneg != y.isneg,
+           "* differs from GMP");
+      return;
     }
-    keep(run, defined ? &scaled : nullptr, x.floatsigned && x.isneg != y.isneg,
-         "* differs from GMP");
+    const floatoutcome model = fixedproductof(x, y);
+    keep(run, &model.magnitude, model.isneg, "* differs from GMP");
   }
 
   // + and -: the exact signed sum, integer digits above h dropped unless
@@ -411,20 +335,14 @@ private:
       refused(run.thrown, faults, "+ or -: wrong failure");
       return;
     }
-    bigint sum;
-    const bigint a = signedscaled(x);
-    const bigint b = signedscaled(y);
-    (minus ? mpz_sub : mpz_add)(sum.get(), a.get(), b.get());
-    bigint wrapped;
-    mpz_abs(wrapped.get(), sum.get());
-    if (!below(wrapped, powerof10(x.size)) && x.digits.throwwhenover) {
+    const floatoutcome model =
+        minus ? fixeddifferenceof(x, y) : fixedsumof(x, y);
+    if (model.overflow) {
       check(run.thrown == failure::overflow, "+ or -: overflow not refused");
       return;
     }
     check(run.thrown == failure::none, "+ or -: unexpected failure");
-    wrapped = remainder(wrapped, powerof10(x.size));
-    keep(run, &wrapped, mpz_sgn(sum.get()) < 0 && mpz_sgn(wrapped.get()) != 0,
-         "+ or - differs from GMP");
+    keep(run, &model.magnitude, model.isneg, "+ or - differs from GMP");
   }
 
   // All six comparisons: by value across lengths, the points aligned, zero
@@ -455,11 +373,7 @@ private:
               int{eq} + int{gt} + int{lt} == 1,
           "the comparisons disagree with each other");
     if (x.wellformed() && y.wellformed()) {
-      bigint left = signedscaled(x);
-      bigint right = signedscaled(y);
-      mpz_mul(left.get(), left.get(), powerof10(y.half()).get());
-      mpz_mul(right.get(), right.get(), powerof10(x.half()).get());
-      const int order = mpz_cmp(left.get(), right.get());
+      const int order = fixedorder(x, y);
       check(eq == (order == 0) && gt == (order > 0),
             "comparison differs from GMP");
     }
@@ -488,7 +402,7 @@ private:
     attempt([&] { out = n.asstring(); }, {});
     check(holds(n, s), "asstring changed the number");
     if (s.wellformed()) {
-      check(out == rendered(s), "asstring differs from GMP");
+      check(out == fixedtext(s), "asstring differs from GMP");
     }
     std::ostringstream printed;
     printed << n;
@@ -511,9 +425,9 @@ private:
           "parts: wrong length or sign");
     if (s.wellformed()) {
       const bigint unit = powerof10(s.half());
-      check(intpart.digits == digitsof(quotient(s.scaled(), unit), s.size),
+      check(intpart.digits == todigits(quotient(s.scaled(), unit), s.size),
             "getintpart differs from GMP");
-      check(fraction.digits == digitsof(remainder(s.scaled(), unit), s.size),
+      check(fraction.digits == todigits(remainder(s.scaled(), unit), s.size),
             "getfractionpart differs from GMP");
     }
   }

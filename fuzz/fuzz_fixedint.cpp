@@ -13,77 +13,11 @@ namespace {
 
 using VELDRA::fixedint;
 using namespace veldrafuzz;
+using namespace veldratest;
 using state = intstate;
 
 constexpr std::uint64_t maxlength = 64;
 constexpr std::size_t poolsize = 4;
-
-// What an arithmetic operation on well-formed digits must do.
-struct outcome {
-  failure thrown = failure::none;
-  state left;       // the left operand afterwards
-  bigint magnitude; // of the result, before it is cut to its length
-  bool isneg = false;
-};
-
-outcome sum(const state& left, const state& right) {
-  outcome out{failure::none, left, bigint(), false};
-  if (left.size != right.size) {
-    out.thrown = failure::sizesdiffer;
-    return out;
-  }
-  const bigint a = left.value();
-  const bigint b = right.value();
-  if (left.numsigned && left.isneg != right.isneg) {
-    // The non-negative operand's magnitude less the negative one's; never
-    // overflows.
-    bigint difference;
-    mpz_sub(difference.get(), (left.isneg ? b : a).get(),
-            (left.isneg ? a : b).get());
-    out.isneg = mpz_sgn(difference.get()) < 0;
-    mpz_abs(out.magnitude.get(), difference.get());
-    return out;
-  }
-  mpz_add(out.magnitude.get(), a.get(), b.get());
-  out.isneg = left.isneg;
-  if (!below(out.magnitude, veldratest::powerof10(left.size))) {
-    if (left.throwwhenover) {
-      out.thrown = failure::overflow;
-      return out;
-    }
-    // The left operand keeps the carry out of the top place.
-    out.left.digits.assign(left.size, 0);
-    out.left.digits[0] = 1;
-    if (left.numsigned) {
-      out.left.isneg = false;
-    }
-  }
-  return out;
-}
-
-// left - right is left + (-right) with left's signs honoured throughout.
-outcome difference(const state& left, const state& right) {
-  state signedleft = left;
-  signedleft.numsigned = true;
-  state negated = right;
-  negated.isneg = !negated.isneg;
-  outcome out = sum(signedleft, negated);
-  out.left.numsigned = left.numsigned;
-  return out;
-}
-
-outcome product(const state& left, const state& right) {
-  outcome out{failure::none, left, bigint(), false};
-  if (left.size != right.size) {
-    out.thrown = failure::sizesdiffer;
-  } else if (left.size == 0) {
-    out.thrown = failure::intbigger; // the empty product cannot take 0
-  } else {
-    mpz_mul(out.magnitude.get(), left.value().get(), right.value().get());
-    out.isneg = left.numsigned && left.isneg != right.isneg;
-  }
-  return out;
-}
 
 // The documented text of any digits: each element in decimal, most
 // significant first, leading '0' characters cut to one, then the sign.
@@ -98,52 +32,6 @@ std::string rendered(const state& s) {
   return s.isneg ? "-" + out : out;
 }
 
-// The digits moved `places` places up (toward the top) or down, zero
-// filled.
-digitvector shifted(const digitvector& digits, std::size_t places, bool up) {
-  digitvector out(digits.size(), 0);
-  for (std::size_t place = 0; place < digits.size(); ++place) {
-    if (up && place + places < digits.size()) {
-      out[place + places] = digits[place];
-    } else if (!up && place >= places) {
-      out[place - places] = digits[place];
-    }
-  }
-  return out;
-}
-
-// ++ (up) or -- on well-formed digits.  Signed, the value moves by one;
-// unsigned, the magnitude moves and the sign stays.  Leaving 0 .. 10^size -
-// 1 throws or wraps.  A zero result is never negative, unsigned ones too.
-outcome stepped(const state& s, bool up) {
-  outcome out{failure::none, s, bigint(), false};
-  bigint value = s.numsigned ? s.signedvalue() : s.value();
-  if (up) {
-    mpz_add_ui(value.get(), value.get(), 1);
-  } else {
-    mpz_sub_ui(value.get(), value.get(), 1);
-  }
-  bool negative = s.isneg;
-  if (s.numsigned) {
-    negative = mpz_sgn(value.get()) < 0;
-    mpz_abs(value.get(), value.get());
-  }
-  const bigint limit = veldratest::powerof10(s.size);
-  if (mpz_sgn(value.get()) < 0 || !below(value, limit)) {
-    if (s.throwwhenover) {
-      out.thrown = failure::overflow;
-      return out;
-    }
-    mpz_mod(value.get(), value.get(), limit.get());
-  }
-  if (mpz_sgn(value.get()) == 0) {
-    negative = false;
-  }
-  out.left.digits = digitsof(value, s.size);
-  out.left.isneg = negative;
-  return out;
-}
-
 // A new number from an operator: this length, the default flags, and the
 // digits and sign given.
 void checknew(const fixedint& result, std::uint64_t length,
@@ -151,6 +39,37 @@ void checknew(const fixedint& result, std::uint64_t length,
   check(result.size == length && result.numsigned && !result.throwwhenover,
         "a result must have the operand's length and the default flags");
   check(result.digits == digits && result.isneg == isneg, what);
+}
+
+// The failure a model's outcome calls for.
+failure failurefor(const intoutcome& outcome) {
+  return outcome.overflow ? failure::overflow : failure::none;
+}
+
+// Runs left op right (+ - *) into `result`; what it threw.
+failure apply(char op, fixedint& left, const fixedint& right,
+              std::optional<fixedint>& result) {
+  if (op == '*') {
+    return attempt([&] { result.emplace(left * right); },
+                   {failure::sizesdiffer, failure::intbigger});
+  }
+  return attempt(
+      [&] { result.emplace(op == '+' ? left + right : left - right); },
+      {failure::sizesdiffer, failure::overflow, failure::carryover9});
+}
+
+// ++ and --, prefix and postfix (kinds 0 to 3); what each returned.
+const fixedint* applystep(fixedint& n, int kind) {
+  switch (kind) {
+  case 0:
+    return &++n;
+  case 1:
+    return &n++;
+  case 2:
+    return &--n;
+  default:
+    return &n--;
+  }
 }
 
 class session {
@@ -168,7 +87,7 @@ public:
   }
 
 private:
-  FuzzedDataProvider input_;
+  fuzzinput input_;
   std::vector<fixedint> pool_;
 
   // Lengths often repeat, so that arithmetic sees operands of equal length.
@@ -205,71 +124,31 @@ private:
     return val % limit;
   }
 
+  // The operations and how often each is picked.
   void step() {
-    switch (input_.ConsumeIntegralInRange<int>(0, 22)) {
-    case 0:
-      filldigits(input_, pick().digits);
-      break;
-    case 1:
-      poke(input_, pick().digits);
-      break;
-    case 2:
-      setflags();
-      break;
-    case 3:
-      assignint();
-      break;
-    case 4:
-      construct();
-      break;
-    case 5:
-      copyormove();
-      break;
-    case 6:
-      resize();
-      break;
-    case 7:
-      shift();
-      break;
-    case 8:
-    case 9:
-      arithmetic('+');
-      break;
-    case 10:
-      arithmetic('-');
-      break;
-    case 11:
-    case 12:
-      arithmetic('*');
-      break;
-    case 13:
-      compare();
-      break;
-    case 14:
-      text();
-      break;
-    case 15:
-      toint();
-      break;
-    case 16:
-      copies();
-      break;
-    case 17:
-      shortened();
-      break;
-    case 18:
-      steps();
-      break;
-    case 19:
-      divide(input_.ConsumeBool());
-      break;
-    case 20:
-      power();
-      break;
-    default:
-      shiftby(input_.ConsumeBool());
-      break;
-    }
+    static constexpr operation<session> operations[] = {
+        {1, [](session& s) { filldigits(s.input_, s.pick().digits); }},
+        {1, [](session& s) { poke(s.input_, s.pick().digits); }},
+        {1, [](session& s) { s.setflags(); }},
+        {1, [](session& s) { s.assignint(); }},
+        {1, [](session& s) { s.construct(); }},
+        {1, [](session& s) { s.copyormove(); }},
+        {1, [](session& s) { s.resize(); }},
+        {1, [](session& s) { s.shift(); }},
+        {2, [](session& s) { s.arithmetic('+'); }},
+        {1, [](session& s) { s.arithmetic('-'); }},
+        {2, [](session& s) { s.arithmetic('*'); }},
+        {1, [](session& s) { s.compare(); }},
+        {1, [](session& s) { s.text(); }},
+        {1, [](session& s) { s.toint(); }},
+        {1, [](session& s) { s.copies(); }},
+        {1, [](session& s) { s.shortened(); }},
+        {1, [](session& s) { s.steps(); }},
+        {1, [](session& s) { s.divide(s.input_.ConsumeBool()); }},
+        {1, [](session& s) { s.power(); }},
+        {2, [](session& s) { s.shiftby(s.input_.ConsumeBool()); }},
+    };
+    runweighted(*this, input_, operations);
   }
 
   void setflags() {
@@ -291,7 +170,7 @@ private:
       return;
     }
     state expected = before;
-    expected.digits = digitsof(fromint64(val), before.size);
+    expected.digits = todigits(fromint64(val), before.size);
     if (before.numsigned) {
       expected.isneg = val < 0;
     }
@@ -318,7 +197,7 @@ private:
             "fixedint(length, initial): a value too long must be refused");
       return;
     }
-    expected.digits = digitsof(fromint64(val), length);
+    expected.digits = todigits(fromint64(val), length);
     expected.isneg = val < 0;
     check(thrown == failure::none && holds(pool_[target], expected),
           "fixedint(length, initial): wrong value");
@@ -375,17 +254,7 @@ private:
     const state a(left);
     const state b(right);
     std::optional<fixedint> result;
-    failure thrown = failure::none;
-    if (op == '*') {
-      thrown = attempt([&] { result.emplace(left * right); },
-                       {failure::sizesdiffer, failure::intbigger});
-    } else {
-      const auto run = [&] {
-        result.emplace(op == '+' ? left + right : left - right);
-      };
-      thrown = attempt(
-          run, {failure::sizesdiffer, failure::overflow, failure::carryover9});
-    }
+    const failure thrown = apply(op, left, right, result);
     if (leftslot != rightslot) {
       check(holds(right, b), "the right operand changed");
     }
@@ -396,21 +265,36 @@ private:
             "a result must have the default flags");
     }
     if (a.wellformed() && b.wellformed()) {
-      const outcome expected = op == '+'   ? sum(a, b)
-                               : op == '-' ? difference(a, b)
-                                           : product(a, b);
-      check(thrown == expected.thrown, "wrong failure against GMP");
-      check(holds(left, expected.left), "left operand wrong afterwards");
-      if (result) {
-        check(result->digits == digitsof(expected.magnitude, a.size) &&
-                  result->isneg == expected.isneg,
-              "result differs from GMP");
-      }
+      checkmodel(op, thrown, a, b, left, result);
     } else {
       checkmalformed(op, thrown, a, b, left);
     }
     if (result) {
       pool_[slot()] = std::move(*result);
+    }
+  }
+
+  // Well-formed digits: GMP's result and left operand, after the refusals
+  // of unusable lengths.
+  static void checkmodel(char op, failure thrown, const state& a,
+                         const state& b, const fixedint& left,
+                         const std::optional<fixedint>& result) {
+    if (a.size != b.size || (op == '*' && a.size == 0)) {
+      // The empty product cannot take 0.
+      check(thrown ==
+                (a.size != b.size ? failure::sizesdiffer : failure::intbigger),
+            "wrong failure against GMP");
+      check(holds(left, a), "left operand wrong afterwards");
+      return;
+    }
+    const intoutcome model = op == '+'   ? sumof(a, b)
+                             : op == '-' ? differenceof(a, b)
+                                         : productof(a, b);
+    check(thrown == failurefor(model), "wrong failure against GMP");
+    check(holds(left, model.left), "left operand wrong afterwards");
+    if (result) {
+      check(result->digits == model.digits() && result->isneg == model.isneg,
+            "result differs from GMP");
     }
   }
 
@@ -462,12 +346,7 @@ private:
     check(lt == (!gt && ne), "< is not !(>) && !=");
     check(ge == (gt || eq) && le == (lt || eq), ">= or <= inconsistent");
     if (a.wellformed() && b.wellformed()) {
-      bool expected = !a.isneg;
-      if (a.isneg == b.isneg) {
-        const int order = mpz_cmp(a.value().get(), b.value().get());
-        expected = a.isneg ? order < 0 : order > 0;
-      }
-      check(gt == expected, "> differs from GMP");
+      check(gt == greater(a, b), "> differs from GMP");
     }
   }
 
@@ -498,10 +377,7 @@ private:
       check(thrown != failure::none, "malformed digits gave an int64_t");
       return;
     }
-    bigint value = s.value();
-    if (s.isneg) {
-      mpz_neg(value.get(), value.get());
-    }
+    const bigint value = s.signedvalue();
     if (mpz_fits_slong_p(value.get()) == 0) {
       check(thrown == failure::nofit, "getasstdint: too big not refused");
       return;
@@ -516,24 +392,9 @@ private:
     const state before(n);
     const int kind = input_.ConsumeIntegralInRange<int>(0, 3);
     const fixedint* returned = nullptr;
-    const auto run = [&] {
-      switch (kind) {
-      case 0:
-        returned = &++n;
-        break;
-      case 1:
-        returned = &n++;
-        break;
-      case 2:
-        returned = &--n;
-        break;
-      default:
-        returned = &n--;
-        break;
-      }
-    };
     const failure thrown =
-        attempt(run, {failure::overflow, failure::malformeddigits});
+        attempt([&] { returned = applystep(n, kind); },
+                {failure::overflow, failure::malformeddigits});
     if (thrown == failure::none) {
       check(returned == &n, "++ and -- must return the number itself");
     } else {
@@ -547,8 +408,8 @@ private:
             "overflow thrown without throwwhenover");
       return;
     }
-    const outcome expected = stepped(before, kind < 2);
-    check(thrown == expected.thrown && holds(n, expected.left),
+    const intoutcome model = stepof(before, kind < 2);
+    check(thrown == failurefor(model) && holds(n, model.left),
           "++ or -- differs from GMP");
   }
 
@@ -592,15 +453,8 @@ private:
     if (refused(run.thrown, faults, "/ or %: wrong failure")) {
       return;
     }
-    // Truncated toward zero, the remainder taking this number's sign;
-    // unsigned, both come from the magnitudes.
-    bigint quotient;
-    bigint rest;
-    mpz_tdiv_qr(quotient.get(), rest.get(),
-                (x.numsigned ? x.signedvalue() : x.value()).get(),
-                (x.numsigned ? y.signedvalue() : y.value()).get());
-    const bigint& value = remainder ? rest : quotient;
-    checknew(*run.result, x.size, digitsof(value, x.size),
+    const bigint value = remainder ? remainderof(x, y) : quotientof(x, y);
+    checknew(*run.result, x.size, todigits(value, x.size),
              mpz_sgn(value.get()) < 0, "/ or % differs from GMP");
     keep(run);
   }
@@ -621,14 +475,9 @@ private:
     if (refused(run.thrown, faults, "^: wrong failure")) {
       return;
     }
-    bigint value;
-    mpz_powm(value.get(), x.value().get(), y.value().get(),
-             veldratest::powerof10(x.size).get());
-    const bool negative = x.numsigned && x.isneg &&
-                          mpz_odd_p(y.value().get()) != 0 &&
-                          mpz_sgn(value.get()) != 0;
-    checknew(*run.result, x.size, digitsof(value, x.size), negative,
-             "^ differs from GMP");
+    const bigint value = powerof(x, y);
+    checknew(*run.result, x.size, todigits(value, x.size),
+             mpz_sgn(value.get()) < 0, "^ differs from GMP");
     keep(run);
   }
 

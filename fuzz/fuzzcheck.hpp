@@ -1,15 +1,15 @@
 // Shared by the fuzz targets: the failures the library documents, running
 // one operation so that only those may escape it, the checks that abort the
-// run on a finding, and GMP values of well-formed digits.
+// run on a finding, and the choice of the next operation.
 #ifndef VELDRA_FUZZ_FUZZCHECK_HPP
 #define VELDRA_FUZZ_FUZZCHECK_HPP
 
-#include "support/gmpref.hpp"
+#include "fuzzinput.hpp"
+#include "support/intmodel.hpp"
 #include "veldra.hpp"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,8 +24,9 @@
 
 namespace veldrafuzz {
 
-using digitvector = std::vector<signed char>;
 using veldratest::bigint;
+using veldratest::digitvector;
+using veldratest::intstate;
 
 // Every failure an operation may report, each with its documented type and
 // message below.
@@ -157,76 +158,45 @@ binaryrun<Number, State> runbinary(const Number& a, const Number& b,
   return run;
 }
 
+// One entry of a fuzz target's table of operations: how many of the
+// table's total weight pick it, and what it runs on the target's session.
+template <class Session> struct operation {
+  int weight;
+  void (*run)(Session&);
+};
+
+// Runs the operation one draw of the input picks by weight.  The order and
+// weights of the table decide what every input means: change them and the
+// corpus still replays, but tests other sequences.
+template <class Session, std::size_t count>
+void runweighted(Session& session, fuzzinput& input,
+                 const operation<Session> (&table)[count]) {
+  int total = 0;
+  for (const operation<Session>& entry : table) {
+    total += entry.weight;
+  }
+  int draw = input.ConsumeIntegralInRange<int>(0, total - 1);
+  for (const operation<Session>& entry : table) {
+    if (draw < entry.weight) {
+      entry.run(session);
+      return;
+    }
+    draw -= entry.weight;
+  }
+}
+
 // The trace only grows; each input starts it afresh.
 inline void resettrace() {
   VELDRA::logstream.str("");
   VELDRA::logstream.clear();
 }
 
-inline bool wellformed(const digitvector& digits) {
-  return std::all_of(digits.begin(), digits.end(),
-                     [](signed char d) { return d >= 0 && d <= 9; });
-}
-
-// The magnitude held by well-formed digits.
-inline bigint magnitude(const digitvector& digits) {
-  return veldratest::fromdigits(digits);
-}
-
-// Digits of |value| mod 10^length: what a number of that length holds.
-inline digitvector digitsof(const bigint& value, std::uint64_t length) {
-  return veldratest::todigits(value, length);
-}
-
-inline bool below(const bigint& value, const bigint& limit) {
-  return mpz_cmp(value.get(), limit.get()) < 0;
-}
-
-// Everything an operation could change in a fixedint.
-struct intstate {
-  bool isneg;
-  std::uint64_t size;
-  bool numsigned;
-  bool throwwhenover;
-  digitvector digits;
-
-  explicit intstate(const VELDRA::fixedint& n)
-      : isneg(n.isneg), size(n.size), numsigned(n.numsigned),
-        throwwhenover(n.throwwhenover), digits(n.digits) {}
-  // A number freshly made by length: zero and the default flags.
-  explicit intstate(std::uint64_t length)
-      : isneg(false), size(length), numsigned(true), throwwhenover(false),
-        digits(length, 0) {}
-
-  bool wellformed() const { return veldrafuzz::wellformed(digits); }
-  bool zero() const {
-    return std::all_of(digits.begin(), digits.end(),
-                       [](signed char d) { return d == 0; });
-  }
-  // Negative zero is zero, not negative.
-  bool negative() const { return isneg && !zero(); }
-  // The magnitude, and the value with its sign (well-formed digits).
-  bigint value() const { return magnitude(digits); }
-  bigint signedvalue() const {
-    bigint out = value();
-    if (isneg) {
-      mpz_neg(out.get(), out.get());
-    }
-    return out;
-  }
-
-  bool operator==(const intstate& o) const {
-    return isneg == o.isneg && size == o.size && numsigned == o.numsigned &&
-           throwwhenover == o.throwwhenover && digits == o.digits;
-  }
-};
-
 inline bool holds(const VELDRA::fixedint& n, const intstate& s) {
   return intstate(n) == s;
 }
 
 // Well-formed digits from the input bytes, as far as they go.
-inline void filldigits(FuzzedDataProvider& input, digitvector& digits) {
+inline void filldigits(fuzzinput& input, digitvector& digits) {
   const std::vector<std::uint8_t> bytes =
       input.ConsumeBytes<std::uint8_t>(digits.size());
   for (std::size_t place = 0; place < bytes.size(); ++place) {
@@ -236,7 +206,7 @@ inline void filldigits(FuzzedDataProvider& input, digitvector& digits) {
 
 // Any element value, malformed ones included, at one place: the members are
 // public.
-inline void poke(FuzzedDataProvider& input, digitvector& digits) {
+inline void poke(fuzzinput& input, digitvector& digits) {
   if (digits.empty()) {
     return;
   }

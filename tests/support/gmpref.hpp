@@ -1,5 +1,6 @@
 // GMP as the exact reference for differential tests: conversions between
-// digit vectors (least significant first) and GMP integers.
+// digit vectors (least significant first) and GMP integers, and the few
+// operations the models build on.
 #ifndef VELDRA_TESTS_GMPREF_HPP
 #define VELDRA_TESTS_GMPREF_HPP
 
@@ -73,6 +74,23 @@ inline std::vector<signed char> todigits(const bigint& value,
 inline bigint powerof10(unsigned long exponent) {
   bigint out;
   mpz_ui_pow_ui(out.get(), 10, exponent);
+  return out;
+}
+
+inline bool below(const bigint& value, const bigint& limit) {
+  return mpz_cmp(value.get(), limit.get()) < 0;
+}
+
+// a / b and a % b, truncated toward zero as C++ does.
+inline bigint quotient(const bigint& a, const bigint& b) {
+  bigint out;
+  mpz_tdiv_q(out.get(), a.get(), b.get());
+  return out;
+}
+
+inline bigint remainder(const bigint& a, const bigint& b) {
+  bigint out;
+  mpz_tdiv_r(out.get(), a.get(), b.get());
   return out;
 }
 

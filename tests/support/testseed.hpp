@@ -1,0 +1,69 @@
+// The seed of a randomized test.  VELDRA_TEST_SEED, when set, replaces the
+// test's own seed, and every failure of the test names the seed it ran with
+// and the command that runs it again so:
+//
+//   seed 81: rerun with VELDRA_TEST_SEED=81 .../test_operations
+//   --gtest_filter=FixedintDivision.MatchesGmp
+#ifndef VELDRA_TESTS_TESTSEED_HPP
+#define VELDRA_TESTS_TESTSEED_HPP
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace veldratest {
+
+class testseed {
+public:
+  // Made at the top of the test, with the test's own seed; the failure
+  // messages name the line that made it.
+  explicit testseed(std::uint64_t fallback, const char* file = __builtin_FILE(),
+                    int line = __builtin_LINE())
+      : value_(chosen(fallback)), trace_(file, line, rerun(value_)) {}
+
+  std::uint64_t value() const { return value_; }
+
+private:
+  std::uint64_t value_;
+  testing::ScopedTrace trace_;
+
+  static std::uint64_t chosen(std::uint64_t fallback) {
+    const char* text = std::getenv("VELDRA_TEST_SEED");
+    if (text == nullptr) {
+      return fallback;
+    }
+    char* end = nullptr;
+    const std::uint64_t seed = std::strtoull(text, &end, 10);
+    if (*text == '\0' || *end != '\0') {
+      ADD_FAILURE() << "VELDRA_TEST_SEED=" << text << " is not a number";
+      return fallback;
+    }
+    return seed;
+  }
+
+  static std::string rerun(std::uint64_t seed) {
+    char program[PATH_MAX] = "<test program>";
+    const ssize_t length =
+        ::readlink("/proc/self/exe", program, sizeof program - 1);
+    if (length > 0) {
+      program[length] = '\0';
+    }
+    const testing::TestInfo* test =
+        testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter =
+        test == nullptr ? ""
+                        : std::string(" --gtest_filter=") +
+                              test->test_suite_name() + "." + test->name();
+    const std::string number = std::to_string(seed);
+    return "seed " + number + ": rerun with VELDRA_TEST_SEED=" + number + " " +
+           program + filter;
+  }
+};
+
+} // namespace veldratest
+
+#endif // VELDRA_TESTS_TESTSEED_HPP
