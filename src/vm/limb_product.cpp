@@ -76,8 +76,8 @@ void schoolbooksquare(const limb* u, size_t n, limb* w, size_t k) {
 
 // w[0, k) := the low k limbs of u (len m) * v (len n) by the columns of
 // schoolbook, or of schoolbooksquare for a square; k <= m + n.
-void columns(const limb* u, size_t m, const limb* v, size_t n, limb* w,
-             size_t k) {
+inline void columns(const limb* u, size_t m, const limb* v, size_t n, limb* w,
+                    size_t k) {
   if (u == v && m == n) {
     schoolbooksquare(u, m, w, k);
   } else {
@@ -94,6 +94,14 @@ size_t sumof(const limb* u, size_t m, const limb* v, size_t n, limb* w) {
 }
 
 } // namespace
+
+bool bytransform(size_t m, size_t n, size_t k, bool squaring) {
+  const size_t shorter = std::min(m, n);
+  if (k == m + n) {
+    return shorter >= (squaring ? nttsquarethreshold : nttthreshold);
+  }
+  return shorter >= (squaring ? nttlowsquarethreshold : nttlowthreshold);
+}
 
 // w[0, m) += v (len n), n <= m; returns the carry out of w[m - 1].
 // The carry out of a limb is known before the carry into it: only a sum of
@@ -158,7 +166,7 @@ void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
     columns(u, m, v, n, w, m + n);
     return;
   }
-  if (n >= (squaring ? nttsquarethreshold : nttthreshold)) {
+  if (bytransform(m, n, m + n, squaring)) {
     nttproduct(u, m, v, n, w, m + n);
     return;
   }
@@ -191,7 +199,7 @@ void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
 }
 
 // w[0, k) := the low k limbs of u (len m) * v (len n); m, n <= k <= m + n.
-// t: scratch of 7k limbs.  With h = floor(k/2), u = u1 B^h + u0 and
+// t: lowproductscratch limbs.  With h = floor(k/2), u = u1 B^h + u0 and
 // v = v1 B^h + v0:
 //   u v mod B^k = (u0 v0 + B^h (u1 (v mod B^(k - h)) + u0 v1)) mod B^k,
 // where u0 v0 is a full product of at most 2h <= k limbs and the other two
@@ -206,7 +214,7 @@ void lowproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
   }
   const bool squaring = u == v && m == n;
   const size_t shorter = std::min(m, n);
-  if (shorter >= (squaring ? nttlowsquarethreshold : nttlowthreshold)) {
+  if (bytransform(m, n, k, squaring)) {
     nttproduct(u, m, v, n, w, k);
     return;
   }

@@ -94,9 +94,21 @@ void product(const limb* u, std::size_t m, const limb* v, std::size_t n,
              limb* w, limb* t);
 
 // w[0, k) := the low k limbs of u (len m) * v (len n); m, n <= k <= m + n.
-// t: scratch of 7k limbs.
+// t: lowproductscratch(m, n, k, u == v && m == n) limbs, at most 7k.
 void lowproduct(const limb* u, std::size_t m, const limb* v, std::size_t n,
                 limb* w, std::size_t k, limb* t);
+
+// True when the product of factors of m and n limbs, cut to its low k (m + n
+// for all of it), takes the number-theoretic transform; `squaring` when
+// both factors are one array.
+bool bytransform(std::size_t m, std::size_t n, std::size_t k, bool squaring);
+
+// Scratch limbs that lowproduct needs: 7k, and none when it takes the
+// transform, which allocates its own.
+inline std::size_t lowproductscratch(std::size_t m, std::size_t n,
+                                     std::size_t k, bool squaring) {
+  return bytransform(m, n, k, squaring) ? 0 : 7 * k;
+}
 
 // The length of the transform that holds `columns` columns: the least
 // power of two, or three times one, that is not below it.
