@@ -1,5 +1,6 @@
-// Limb products: schoolbook columns, Karatsuba, and the low product that
-// computes only the limbs a result keeps.
+// Limb products: schoolbook columns and Karatsuba, each with its cheaper
+// square, the low product that computes only the limbs a result keeps, and
+// the choice between these and the transform of limb_ntt.cpp.
 #include "limbs.hpp"
 
 #include <algorithm>
@@ -219,7 +220,7 @@ void lowproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
     return;
   }
   if (shorter >= karatsubathreshold && 8 * k >= 5 * (m + n)) {
-    // The full Karatsuba product beats cutting from 5/8 of its length up.
+    // The full product beats cutting from 5/8 of its length up.
     product(u, m, v, n, t, t + m + n);
     std::copy(t, t + k, w);
     return;

@@ -20,13 +20,14 @@ constexpr std::size_t limbdigits = 19;
 constexpr limb radix = 10000000000000000000u; // 10^19, top bit set
 
 // Thresholds in limbs of the shorter factor, measured on this machine (a
-// Zen 5 virtual machine at 2.1 GHz) with the times of both sides at and
-// around each; "half low" is a low product of k = m = n limbs.
+// Zen 5 virtual machine at 2.1 GHz; best of 25 rounds of CPU time) with the
+// times of both sides at and around each; "half low" is a low product of
+// k = m = n limbs.
 //
 // Products below this run through the schoolbook columns: one Karatsuba
-// level ties at 56 and wins by 3% at 64, 10% at 80.
+// level ties at 56 and wins by 3% at 64, 9% at 80.
 constexpr std::size_t karatsubathreshold = 64;
-// Squares, whose columns cost half: a tie at 112, the columns 8% ahead at 64.
+// Squares, whose columns cost half: a tie at 112, the columns 6% ahead at 64.
 constexpr std::size_t karatsubasquarethreshold = 112;
 // Products from this size go through the number-theoretic transform: 143 us
 // against Karatsuba's 155 at 700, 172 against 250 at 900; Karatsuba is 17%
