@@ -138,8 +138,8 @@ void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
   }
   const size_t m = limbsfor(na), n = limbsfor(nb);
   const size_t k = std::min(limbsfor(outlen), m + n);
-  // Factors, result and 7k of scratch; small products stay off the heap.
-  const size_t need = m + n + 8 * k;
+  // Factors, result and scratch; small products stay off the heap.
+  const size_t need = m + n + k + lowproductscratch(m, n, k, false);
   limb local[256];
   std::unique_ptr<limb[]> heap;
   limb* u = local;
@@ -153,6 +153,116 @@ void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
   packlimbs(b, nb, v);
   lowproduct(u, m, v, n, w, k, w + k);
   unpacklimbs(w, k, out, outlen);
+}
+
+namespace {
+
+// The value of the n decimal digits d, least significant first, if it fits
+// a word.
+bool wordvalue(const digit* d, size_t n, std::uint64_t& value) {
+  value = 0;
+  for (size_t i = n; i-- > 0;) {
+    const auto place = static_cast<std::uint64_t>(d[i]);
+    if (value > (UINT64_MAX - place) / 10) {
+      return false;
+    }
+    value = value * 10 + place;
+  }
+  return true;
+}
+
+// A number below B^k on limbs, and how many of them are significant.
+struct lownumber {
+  std::vector<limb> limbs;
+  size_t length;
+};
+
+// Products modulo B^k of numbers below B^k, through one result and one
+// scratch array shared by all of them.
+class lowpowers {
+public:
+  explicit lowpowers(size_t k) : k_(k), next_(k) {}
+
+  lownumber one() const {
+    lownumber x{std::vector<limb>(k_), 1};
+    x.limbs[0] = 1;
+    return x;
+  }
+
+  lownumber pack(const digit* d, size_t n) const {
+    lownumber x{std::vector<limb>(k_), limbsfor(n)};
+    packlimbs(d, n, x.limbs.data());
+    return x;
+  }
+
+  // x := x y mod B^k; y may be x itself, which squares it.
+  void multiply(lownumber& x, const lownumber& y) {
+    const size_t kept = std::min(k_, x.length + y.length);
+    if (x.length != 0 && y.length != 0) {
+      const bool squaring = &x == &y;
+      scratch_.resize(
+          std::max(scratch_.size(),
+                   lowproductscratch(x.length, y.length, kept, squaring)));
+      lowproduct(x.limbs.data(), x.length, y.limbs.data(), y.length,
+                 next_.data(), kept, scratch_.data());
+    }
+    x.limbs.swap(next_);
+    x.length = x.length == 0 || y.length == 0 ? 0 : kept;
+    while (x.length > 0 && x.limbs[x.length - 1] == 0) {
+      --x.length;
+    }
+  }
+
+  // x := x^e mod B^k, the bits of e from the top: a square per bit, and a
+  // product by the x given per set bit.
+  void raise(lownumber& x, std::uint64_t e) {
+    if (e == 0) {
+      x = one();
+      return;
+    }
+    const lownumber base = x;
+    for (int bit = 62 - __builtin_clzll(e); bit >= 0; --bit) {
+      multiply(x, x);
+      if ((e >> bit & 1) != 0) {
+        multiply(x, base);
+      }
+    }
+  }
+
+private:
+  size_t k_;
+  std::vector<limb> next_;
+  std::vector<limb> scratch_;
+};
+
+} // namespace
+
+void power(const digit* base, std::size_t nbase, const digit* exponent,
+           std::size_t nexp, digit* out, std::size_t outlen) {
+  if (outlen == 0) {
+    return;
+  }
+  lowpowers powers(limbsfor(outlen));
+  lownumber x =
+      powers.pack(base, significantlength(base, std::min(nbase, outlen)));
+  nexp = significantlength(exponent, nexp);
+  std::uint64_t e;
+  if (wordvalue(exponent, nexp, e)) {
+    powers.raise(x, e);
+  } else {
+    // A decimal digit at a time from the top: x^10 times x^digit.
+    std::vector<lownumber> table(10, powers.one());
+    for (size_t d = 1; d < table.size(); ++d) {
+      table[d] = table[d - 1];
+      powers.multiply(table[d], x);
+    }
+    x = powers.one();
+    for (size_t place = nexp; place-- > 0;) {
+      powers.raise(x, 10);
+      powers.multiply(x, table[static_cast<size_t>(exponent[place])]);
+    }
+  }
+  unpacklimbs(x.limbs.data(), x.length, out, outlen);
 }
 
 void multiplyplaces(const digit* a, std::size_t na, const digit* b,

@@ -62,6 +62,14 @@ void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
               digit* out, std::size_t outlen);
 
+// out[0, outlen) = base^exponent mod 10^outlen for well-formed digits, the
+// exponent (len nexp) of any length; 0^0 = 1.  The base is packed into limbs
+// once: an exponent that fits a word costs a square per bit below its top
+// one and a product per set bit, a longer one three squares and two
+// products per decimal digit.
+void power(const digit* base, std::size_t nbase, const digit* exponent,
+           std::size_t nexp, digit* out, std::size_t outlen);
+
 // Long division of well-formed a by well-formed, non-zero b on machine-word
 // limbs, O(na × nb): quotient[0, nq) = the low nq places of a / b, and
 // remainder[0, nr) those of a mod b.  Either output may be null when not

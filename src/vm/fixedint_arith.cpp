@@ -330,48 +330,6 @@ fixedint divisionresult(const fixedint& a, const fixedint& b, bool remainder) {
   return out;
 }
 
-using digitvector = std::vector<digit>;
-
-// acc = acc × factor mod 10^n for well-formed digits, through `scratch`.
-void multiplyinto(digitvector& acc, const digitvector& factor,
-                  digitvector& scratch) {
-  detail::multiplylow(acc.data(), acc.size(), factor.data(), factor.size(),
-                      scratch.data(), scratch.size());
-  acc.swap(scratch);
-}
-
-// base^exponent mod 10^n for well-formed digits, the exponent's decimal
-// digits read from the top: each one raises the running power to the tenth
-// (four multiplications) and multiplies in base^digit from a table.  The
-// cost grows with the exponent's length, not with its value.
-digitvector raise(const digitvector& base, const digitvector& exponent) {
-  const std::size_t n = base.size();
-  digitvector acc(n, 0);
-  if (n == 0) {
-    return acc;
-  }
-  std::vector<digitvector> powers(10, digitvector(n, 0));
-  powers[0][0] = 1;
-  digitvector scratch(n);
-  for (std::size_t k = 1; k < powers.size(); ++k) {
-    powers[k] = powers[k - 1];
-    multiplyinto(powers[k], base, scratch);
-  }
-  acc[0] = 1;
-  digitvector square(n);
-  for (std::size_t place = exponent.size(); place-- > 0;) {
-    square = acc;
-    multiplyinto(square, square, scratch); // acc^2
-    multiplyinto(square, square, scratch); // acc^4
-    multiplyinto(square, acc, scratch);    // acc^5
-    multiplyinto(square, square, scratch); // acc^10
-    acc.swap(square);
-    multiplyinto(acc, powers[static_cast<std::size_t>(exponent[place])],
-                 scratch);
-  }
-  return acc;
-}
-
 // The count as a number of places, at most `limit`.
 std::uint64_t placecount(const fixedint& count, std::uint64_t limit) {
   requirewellformed(count);
@@ -433,9 +391,8 @@ fixedint fixedint::operator^(fixedint x) const {
     throw std::domain_error(detail::message::negativeexponent);
   }
   fixedint out(size);
-  digitvector base(digits);
-  base.resize(out.digits.size());
-  out.digits = raise(base, x.getshorteneddigits());
+  detail::power(digits.data(), digits.size(), x.digits.data(), x.digits.size(),
+                out.digits.data(), out.digits.size());
   const bool oddexponent = !x.digits.empty() && x.digits[0] % 2 != 0;
   out.isneg = numsigned && isneg && oddexponent && !detail::allzero(out.digits);
   return out;

@@ -1,5 +1,6 @@
-// Limb products: schoolbook columns, Karatsuba, and the low product that
-// computes only the limbs a result keeps.
+// Limb products: schoolbook columns and Karatsuba, each with its cheaper
+// square, the low product that computes only the limbs a result keeps, and
+// the choice between these and the transform of limb_ntt.cpp.
 #include "limbs.hpp"
 
 #include <algorithm>
@@ -12,6 +13,18 @@ namespace detail {
 using std::size_t;
 
 namespace {
+
+// w[c] := (column c + carry) mod 10^19 and carry := the rest, for the
+// column sum (top, acc) = top 2^128 + acc.  top < 10^19 as divradix requires.
+inline void settle(limb top, widelimb acc, widelimb& carry, limb& out) {
+  // The carry joins after the products, so they do not wait for it.
+  acc += carry;
+  top += acc < carry;
+  limb r;
+  const limb qhigh = divradix(top, static_cast<limb>(acc >> 64), r);
+  const limb qlow = divradix(r, static_cast<limb>(acc), out);
+  carry = widelimb(qhigh) << 64 | qlow;
+}
 
 // w[0, k) := the low k limbs of u (len m) * v (len n); k <= m + n.
 // Product scanning (Comba): column c sums u[i] * v[c - i] into 192 bits
@@ -32,13 +45,44 @@ void schoolbook(const limb* u, size_t m, const limb* v, size_t n, limb* w,
       acc += p;
       top += acc < p;
     }
-    // The carry joins after the products, so they do not wait for it.
-    acc += carry;
-    top += acc < carry;
-    limb r;
-    const limb qhigh = divradix(top, static_cast<limb>(acc >> 64), r);
-    const limb qlow = divradix(r, static_cast<limb>(acc), w[c]);
-    carry = widelimb(qhigh) << 64 | qlow;
+    settle(top, acc, carry, w[c]);
+  }
+}
+
+// w[0, k) := the low k limbs of u (len n) squared; k <= 2n.  Comba as above,
+// each column summing its products u[i] u[c - i] with i < c - i once,
+// doubling the sum and adding the square u[c/2]^2 of an even column: about
+// half the products of schoolbook(u, n, u, n).
+void schoolbooksquare(const limb* u, size_t n, limb* w, size_t k) {
+  assert(k <= 2 * n);
+  widelimb carry = 0;
+  for (size_t c = 0; c < k; ++c) {
+    widelimb acc = 0;
+    limb top = 0;
+    for (size_t i = c < n ? 0 : c - n + 1; i < c - i; ++i) {
+      const widelimb p = widelimb(u[i]) * u[c - i];
+      acc += p;
+      top += acc < p;
+    }
+    top = top << 1 | static_cast<limb>(acc >> 127);
+    acc <<= 1;
+    if (c % 2 == 0) {
+      const widelimb p = widelimb(u[c / 2]) * u[c / 2];
+      acc += p;
+      top += acc < p;
+    }
+    settle(top, acc, carry, w[c]);
+  }
+}
+
+// w[0, k) := the low k limbs of u (len m) * v (len n) by the columns of
+// schoolbook, or of schoolbooksquare for a square; k <= m + n.
+inline void columns(const limb* u, size_t m, const limb* v, size_t n, limb* w,
+                    size_t k) {
+  if (u == v && m == n) {
+    schoolbooksquare(u, m, w, k);
+  } else {
+    schoolbook(u, m, v, n, w, k);
   }
 }
 
@@ -51,6 +95,14 @@ size_t sumof(const limb* u, size_t m, const limb* v, size_t n, limb* w) {
 }
 
 } // namespace
+
+bool bytransform(size_t m, size_t n, size_t k, bool squaring) {
+  const size_t shorter = std::min(m, n);
+  if (k == m + n) {
+    return shorter >= (squaring ? nttsquarethreshold : nttthreshold);
+  }
+  return shorter >= (squaring ? nttlowsquarethreshold : nttlowthreshold);
+}
 
 // w[0, m) += v (len n), n <= m; returns the carry out of w[m - 1].
 // The carry out of a limb is known before the carry into it: only a sum of
@@ -102,15 +154,21 @@ limb subfrom(limb* w, size_t m, const limb* v, size_t n) {
 // w[0, m + n) := u (len m) * v (len n).  t: scratch of 5 * max(m, n) limbs.
 // Karatsuba with h = ceil(max/2), u = u1 B^h + u0, v = v1 B^h + v0:
 //   u v = u1 v1 B^2h + ((u0 + u1)(v0 + v1) - u0 v0 - u1 v1) B^h + u0 v0.
-// A factor no longer than h is multiplied by slices of the other instead.
+// A square (u == v) stays one: its three parts are squares.  A factor no
+// longer than h is multiplied by slices of the other instead.
 void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
              limb* t) {
   if (m < n) {
     std::swap(u, v);
     std::swap(m, n);
   }
-  if (n < karatsubathreshold) {
-    schoolbook(u, m, v, n, w, m + n);
+  const bool squaring = u == v && m == n;
+  if (n < (squaring ? karatsubasquarethreshold : karatsubathreshold)) {
+    columns(u, m, v, n, w, m + n);
+    return;
+  }
+  if (bytransform(m, n, m + n, squaring)) {
+    nttproduct(u, m, v, n, w, m + n);
     return;
   }
   const size_t h = (m + 1) / 2;
@@ -130,9 +188,9 @@ void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
   limb* middle = vsum + h + 1;
   limb* rest = middle + 2 * h + 2;
   const size_t lu = sumof(u, h, u + h, m - h, usum);
-  const size_t lv = sumof(v, h, v + h, n - h, vsum);
+  const size_t lv = squaring ? lu : sumof(v, h, v + h, n - h, vsum);
   const size_t lmiddle = lu + lv;
-  product(usum, lu, vsum, lv, middle, rest);
+  product(usum, lu, squaring ? usum : vsum, lv, middle, rest);
   product(u, h, v, h, w, rest);
   product(u + h, m - h, v + h, n - h, w + 2 * h, rest);
   subfrom(middle, lmiddle, w, 2 * h);
@@ -142,11 +200,12 @@ void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
 }
 
 // w[0, k) := the low k limbs of u (len m) * v (len n); m, n <= k <= m + n.
-// t: scratch of 7k limbs.  With h = floor(k/2), u = u1 B^h + u0 and
+// t: lowproductscratch limbs.  With h = floor(k/2), u = u1 B^h + u0 and
 // v = v1 B^h + v0:
 //   u v mod B^k = (u0 v0 + B^h (u1 (v mod B^(k - h)) + u0 v1)) mod B^k,
 // where u0 v0 is a full product of at most 2h <= k limbs and the other two
-// terms are low products of k - h limbs.
+// terms are low products of k - h limbs.  For a square the two terms are
+// 2 u0 u1 plus, when k is odd, u1[0]^2 at B^h: one low product.
 void lowproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
                 size_t k, limb* t) {
   assert(m <= k && n <= k && k <= m + n);
@@ -154,15 +213,20 @@ void lowproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
     product(u, m, v, n, w, t);
     return;
   }
+  const bool squaring = u == v && m == n;
   const size_t shorter = std::min(m, n);
+  if (bytransform(m, n, k, squaring)) {
+    nttproduct(u, m, v, n, w, k);
+    return;
+  }
   if (shorter >= karatsubathreshold && 8 * k >= 5 * (m + n)) {
-    // The full Karatsuba product beats cutting from 5/8 of its length up.
+    // The full product beats cutting from 5/8 of its length up.
     product(u, m, v, n, t, t + m + n);
     std::copy(t, t + k, w);
     return;
   }
-  if (shorter < lowsplitthreshold) {
-    schoolbook(u, m, v, n, w, k);
+  if (shorter < (squaring ? lowsplitsquarethreshold : lowsplitthreshold)) {
+    columns(u, m, v, n, w, k);
     return;
   }
   const size_t h = k / 2;
@@ -170,6 +234,19 @@ void lowproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
   const size_t m0 = std::min(m, h);
   product(u, m0, v, std::min(n, h), w, t);
   std::fill(w + m0 + std::min(n, h), w + k, 0);
+  if (squaring) {
+    // k < 2m, so m > h and u1 is not empty.
+    lowproduct(u, h, u + h, m - h, t, kh, t + kh);
+    addto(t, kh, t, kh);
+    if (kh > h) {
+      limb top;
+      divradix(static_cast<limb>((widelimb(u[h]) * u[h]) >> 64), u[h] * u[h],
+               top);
+      addto(t + h, 1, &top, 1);
+    }
+    addto(w + h, kh, t, kh);
+    return;
+  }
   if (m > h) {
     lowproduct(u + h, m - h, v, std::min(n, kh), t, kh, t + kh);
     addto(w + h, kh, t, kh);

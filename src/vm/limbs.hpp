@@ -19,14 +19,37 @@ __extension__ typedef unsigned __int128 widelimb;
 constexpr std::size_t limbdigits = 19;
 constexpr limb radix = 10000000000000000000u; // 10^19, top bit set
 
-// Products whose shorter factor has fewer limbs than this run through the
-// schoolbook columns; measured on a Zen 4 core, Karatsuba starts to win
-// between 64 and 96 limbs (about 1200 to 1800 digits).
+// Thresholds in limbs of the shorter factor, measured on this machine (a
+// Zen 5 virtual machine at 2.1 GHz; best of 25 rounds of CPU time) with the
+// times of both sides at and around each; "half low" is a low product of
+// k = m = n limbs.
+//
+// Products below this run through the schoolbook columns: one Karatsuba
+// level ties at 56 and wins by 3% at 64, 9% at 80.
 constexpr std::size_t karatsubathreshold = 64;
-// Low products whose shorter factor has fewer limbs than this are
-// truncated schoolbook; the split into a full and two low products pays
-// off only above this size.
-constexpr std::size_t lowsplitthreshold = 256;
+// Squares, whose columns cost half: a tie at 112, the columns 6% ahead at 64.
+constexpr std::size_t karatsubasquarethreshold = 112;
+// Products from this size go through the number-theoretic transform: 143 us
+// against Karatsuba's 155 at 700, 172 against 250 at 900; Karatsuba is 17%
+// ahead at 600 (and 11% behind at 480 to 512, where the transform is full).
+constexpr std::size_t nttthreshold = 680;
+// Squares: 131 us against 145 at 900; the transform is 6% ahead at 768,
+// but 10% behind at 769 and 8% at 1025, where its length has just grown.
+constexpr std::size_t nttsquarethreshold = 850;
+// Low products below this are truncated schoolbook; above it they split into
+// a full and two low products: 4% faster at 160, 7% at 256, a tie at 128.
+constexpr std::size_t lowsplitthreshold = 160;
+// Low squares split into a square and one low product: a tie at 224, the
+// columns 8% ahead at 128, the split 6% ahead at 288.
+constexpr std::size_t lowsplitsquarethreshold = 224;
+// Low products from this size take the transform of the full product: half
+// low, 135 us against the split's 139 at 700 and 158 against 206 at 900; the
+// split wins by 5% at 1025 only.
+constexpr std::size_t nttlowthreshold = 700;
+// Low squares: half low, 213 us against the split's 248 at 1400; the split
+// wins by up to 35% between 1025 and 1200, where the transform's length has
+// just grown, and by 3% at 2049.
+constexpr std::size_t nttlowsquarethreshold = 1300;
 
 // Limbs that hold `digits` decimal digits.
 inline std::size_t limbsfor(std::size_t digits) {
@@ -66,13 +89,36 @@ inline std::size_t productscratch(std::size_t m, std::size_t n) {
 }
 
 // w[0, m + n) := u (len m) * v (len n).  t: productscratch(m, n) limbs.
+// The same array as both factors (u == v, m == n) is squared, at about
+// half the cost; so it is by lowproduct.
 void product(const limb* u, std::size_t m, const limb* v, std::size_t n,
              limb* w, limb* t);
 
 // w[0, k) := the low k limbs of u (len m) * v (len n); m, n <= k <= m + n.
-// t: scratch of 7k limbs.
+// t: lowproductscratch(m, n, k, u == v && m == n) limbs, at most 7k.
 void lowproduct(const limb* u, std::size_t m, const limb* v, std::size_t n,
                 limb* w, std::size_t k, limb* t);
+
+// True when the product of factors of m and n limbs, cut to its low k (m + n
+// for all of it), takes the number-theoretic transform; `squaring` when
+// both factors are one array.
+bool bytransform(std::size_t m, std::size_t n, std::size_t k, bool squaring);
+
+// Scratch limbs that lowproduct needs: 7k, and none when it takes the
+// transform, which allocates its own.
+inline std::size_t lowproductscratch(std::size_t m, std::size_t n,
+                                     std::size_t k, bool squaring) {
+  return bytransform(m, n, k, squaring) ? 0 : 7 * k;
+}
+
+// The length of the transform that holds `columns` columns: the least
+// power of two, or three times one, that is not below it.
+std::size_t transformlength(std::size_t columns);
+
+// w[0, k) := the low k limbs of u (len m) * v (len n), 0 < k <= m + n, by a
+// transform over three primes; allocates its own memory.
+void nttproduct(const limb* u, std::size_t m, const limb* v, std::size_t n,
+                limb* w, std::size_t k);
 
 // x[0, limbsfor(n)) := the n well-formed digits d[0, n), 19 to a limb.
 void packlimbs(const signed char* d, std::size_t n, limb* x);
