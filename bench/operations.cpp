@@ -85,7 +85,7 @@ struct fixedintproduct {
   fixedint a, b;
   explicit fixedintproduct(std::size_t n)
       : a(randomint(n, 1)), b(randomint(n, 2)) {}
-  void operator()() { benchmark::DoNotOptimize(a * b); }
+  void operator()() const { benchmark::DoNotOptimize(a * b); }
 };
 
 // A dividend of n significant digits by a divisor of n / 2 (std::divides
@@ -101,46 +101,46 @@ template <class Division> struct fixedintdivision {
 struct fixedintequal {
   fixedint a, b;
   explicit fixedintequal(std::size_t n) : a(randomint(n, 1)), b(a) {}
-  void operator()() { benchmark::DoNotOptimize(a == b); }
+  void operator()() const { benchmark::DoNotOptimize(a == b); }
 };
 
 struct fixedintunequal {
   fixedint a, b;
   explicit fixedintunequal(std::size_t n) : a(randomint(n, 1)), b(a) {}
-  void operator()() { benchmark::DoNotOptimize(a != b); }
+  void operator()() const { benchmark::DoNotOptimize(a != b); }
 };
 
 struct fixedintgreater {
   fixedint a, b;
   explicit fixedintgreater(std::size_t n)
       : a(randomint(n, 1)), b(neighbour(a)) {}
-  void operator()() { benchmark::DoNotOptimize(a > b); }
+  void operator()() const { benchmark::DoNotOptimize(a > b); }
 };
 
 struct fixedintless {
   fixedint a, b;
   explicit fixedintless(std::size_t n) : a(randomint(n, 1)), b(neighbour(a)) {}
-  void operator()() { benchmark::DoNotOptimize(a < b); }
+  void operator()() const { benchmark::DoNotOptimize(a < b); }
 };
 
 // a^257 mod 10^n: eight squarings and one product by binary powering.
 struct fixedintpower {
   fixedint a, b;
   explicit fixedintpower(std::size_t n) : a(randomint(n, 1)), b(3, 257) {}
-  void operator()() { benchmark::DoNotOptimize(a ^ b); }
+  void operator()() const { benchmark::DoNotOptimize(a ^ b); }
 };
 
 struct fixedinttext {
   fixedint a;
   explicit fixedinttext(std::size_t n) : a(randomint(n, 1)) {}
-  void operator()() { benchmark::DoNotOptimize(a.asstring()); }
+  void operator()() const { benchmark::DoNotOptimize(a.asstring()); }
 };
 
 struct fixedfloatproduct {
   fixedfloat a, b;
   explicit fixedfloatproduct(std::size_t n)
       : a(randomfloat(n, 1)), b(randomfloat(n, 2)) {}
-  void operator()() { benchmark::DoNotOptimize(a * b); }
+  void operator()() const { benchmark::DoNotOptimize(a * b); }
 };
 
 struct fixedfloatmixedsum {
@@ -149,14 +149,14 @@ struct fixedfloatmixedsum {
       : a(randomfloat(n, 1)), b(randomfloat(n, 2)) {
     b.isneg = true;
   }
-  void operator()() { benchmark::DoNotOptimize(a + b); }
+  void operator()() const { benchmark::DoNotOptimize(a + b); }
 };
 
 struct fixedfloatdifference {
   fixedfloat a, b;
   explicit fixedfloatdifference(std::size_t n)
       : a(randomfloat(n, 1)), b(randomfloat(n, 2)) {}
-  void operator()() { benchmark::DoNotOptimize(a - b); }
+  void operator()() const { benchmark::DoNotOptimize(a - b); }
 };
 
 struct fixedfloatfromfloat {
@@ -175,13 +175,13 @@ struct fixedfloatfromint {
 struct fixedfloattext {
   fixedfloat a;
   explicit fixedfloattext(std::size_t n) : a(randomfloat(n, 1)) {}
-  void operator()() { benchmark::DoNotOptimize(a.asstring()); }
+  void operator()() const { benchmark::DoNotOptimize(a.asstring()); }
 };
 
 struct fixedfloatintpart {
   fixedfloat a;
   explicit fixedfloatintpart(std::size_t n) : a(randomfloat(n, 1)) {}
-  void operator()() { benchmark::DoNotOptimize(a.getintpart()); }
+  void operator()() const { benchmark::DoNotOptimize(a.getintpart()); }
 };
 
 // The public log, called as a caller writes it: the std::string it takes is

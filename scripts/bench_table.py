@@ -1,14 +1,21 @@
 #!/usr/bin/env python3
-"""Runs the veldra benchmarks and prints their Markdown table.
+"""Runs the veldra benchmarks and prints their Markdown tables.
 
 For each operation: its time at length 8 against its log floor (the same
-trace lines appended to a std::stringstream), its time at the longest length
-against GMP where GMP does the same arithmetic, the growth exponent between
-two lengths, and its peak heap use per operand digit.  With --plot it also
-draws time against length with gnuplot (installed from Debian if missing).
+trace lines appended to a std::stringstream); its time at longer lengths
+with the growth exponent between two of them; its time as a multiple of
+GMP's on the same values, for every operation benchmarked beside GMP (a
+`gmp/` twin), against the targets set per operator and length; and its
+peak heap use per operand digit.
+
+With --plot it also draws, with gnuplot, time against length in a few
+panels (GMP dashed beside the operations it has) into the given SVG file,
+and the ratio to GMP against length into a second file beside it
+(bench.svg gives bench-gmp.svg).  Without gnuplot the tables are printed
+and the plot is skipped.
 
   scripts/bench_table.py --benchmark build/bench/bench/veldra-bench
-  scripts/bench_table.py --from-json bench.json          # table only
+  scripts/bench_table.py --from-json bench.json          # tables only
 """
 
 import argparse
@@ -23,10 +30,12 @@ import tempfile
 FLOOR_LENGTH = 8
 FLOOR_TARGET = 3.0  # operations: at most 3x their log floor
 LOG_TARGET = 2.0  # the log itself: at most 2x
-GMP_TARGET = 2.0  # the multiplications: within 2x of GMP
+
 # Growth is measured between these lengths; the bound is the exponent the
 # operation must not exceed.  The tolerance absorbs timer noise and cache
-# effects that a two-point fit picks up on a shared machine.
+# effects that a two-point fit picks up on a shared machine.  An operation
+# not named here gets the exponent between its two longest lengths of 512,
+# 4096 and 32768, without a target.
 LINEAR = (4096, 32768, 1.0, "linear")
 QUADRATIC = (512, 4096, 2.0, "quadratic")
 EXPONENT_TOLERANCE = 0.15
@@ -51,6 +60,41 @@ GROWTH = {
     "fixedfloat asstring": QUADRATIC,
     "fixedfloat getintpart": QUADRATIC,
 }
+GROWTH_LENGTHS = (512, 4096, 32768)
+
+# The most an operation may take as a multiple of GMP's time on the same
+# values, by its operator (the word after the class in its name) and by
+# length.  Ratios are shown at these lengths, with a verdict where a
+# target is set.
+GMP_TARGETS = {
+    "+": {32768: 10.0},
+    "-": {32768: 10.0},
+    "/": {4096: 5.0, 32768: 5.0},
+    "%": {4096: 5.0, 32768: 5.0},
+    "^": {4096: 1.5, 32768: 1.5},
+    "*": {32768: 1.0, 262144: 1.5},
+}
+GMP_LENGTHS = (4096, 32768, 262144)
+
+# The panels of the time plot: a title and the rows it holds, by class and
+# operator.  A row that fits no panel goes into the last one.
+PANELS = [
+    ("fixedint + and −", {"fixedint"}, {"+", "-"}),
+    ("fixedfloat + and −", {"fixedfloat"}, {"+", "-"}),
+    ("Comparisons", None, {"==", "!=", "<", ">", "<=", ">="}),
+    ("Products and powers", None, {"*", "^"}),
+    ("Quotients and remainders", None, {"/", "%"}),
+    ("Conversions and text", None, None),
+]
+# Line colours, dark enough to tell apart on white; a row and its GMP twin
+# share one.
+COLOURS = ["#1b9e77", "#d95f02", "#7570b3", "#e7298a", "#66a61e", "#a6761d",
+           "#1f78b4", "#666666"]
+# The panels of the ratio plot, by operator; the rest go into the last.
+RATIO_PANELS = [
+    ("Sums and differences", {"+", "-"}),
+    ("Products, powers, quotients and the rest", None),
+]
 
 
 def run_benchmark(binary, json_path, repetitions, min_time, extra):
@@ -101,12 +145,21 @@ def times(results, family):
             if name == family}
 
 
-def exponent(results, family):
-    low, high, _, _ = GROWTH[family]
-    series = times(results, family)
-    if low not in series or high not in series:
-        return None
-    return math.log(series[high] / series[low]) / math.log(high / low)
+def classof(family):
+    return family.split(" ")[0]
+
+
+def operatorof(family):
+    words = family.split(" ")
+    return words[1] if len(words) > 1 else ""
+
+
+def gmpratios(results, family):
+    """{length: time / GMP's time} where both were measured."""
+    own = times(results, family)
+    gmp = times(results, "gmp/" + family)
+    return {length: own[length] / gmp[length]
+            for length in sorted(own.keys() & gmp.keys())}
 
 
 def verdict(value, bound):
@@ -140,82 +193,231 @@ def floortable(results):
     return "\n".join(rows)
 
 
+def growthwindow(family, series):
+    """(low, high, bound, kind) of the growth exponent; no bound for an
+    operation without a target."""
+    if family in GROWTH:
+        return GROWTH[family]
+    measured = [length for length in GROWTH_LENGTHS if length in series]
+    if len(measured) < 2:
+        return None
+    return (measured[-2], measured[-1], None, None)
+
+
+def growthcells(family, series):
+    """The growth exponent and its verdict, as two table cells."""
+    window = growthwindow(family, series)
+    if window is None:
+        return "–", "–"
+    low, high, bound, kind = window
+    if low not in series or high not in series:
+        return "–", "–"
+    value = math.log(series[high] / series[low]) / math.log(high / low)
+    growth = f"{value:.2f} ({low}→{high})"
+    if bound is None:
+        return growth, "–"
+    met = value <= bound + EXPONENT_TOLERANCE
+    return growth, f"met ({kind})" if met else f"**missed** ({kind})"
+
+
+def gmpcell(family, ratios, length):
+    """The ratio to GMP at one length, with a verdict where a target is set."""
+    if length not in ratios:
+        return "–"
+    ratio = ratios[length]
+    bound = GMP_TARGETS.get(operatorof(family), {}).get(length)
+    return f"{ratio:.2f}" if bound is None else f"{ratio:.2f}, {verdict(ratio, bound)}"
+
+
 def growthtable(results):
-    """Longer lengths: growth exponent, GMP, peak heap."""
-    rows = ["| operation | 512 | 4096 | 32768 | growth exponent | target "
-            "| GMP at 4096 | × GMP | peak heap per operand digit |",
-            "|---|--:|--:|--:|--:|---|--:|--:|--:|"]
+    """Longer lengths: times, growth exponent, ratio to GMP, peak heap."""
+    gmpheads = "".join(f" × GMP at {length} |" for length in GMP_LENGTHS)
+    rows = ["| operation | 512 | 4096 | 32768 | growth exponent | target |"
+            f"{gmpheads} peak heap per operand digit |",
+            "|---|--:|--:|--:|--:|---|" + "--:|" * len(GMP_LENGTHS) + "--:|"]
     for family in families(results):
-        if family not in GROWTH:
-            continue
         series = times(results, family)
-        low, high, bound, kind = GROWTH[family]
-        value = exponent(results, family)
-        growth = "–" if value is None else f"{value:.2f} ({low}→{high})"
-        met = "–"
-        if value is not None:
-            ok = value <= bound + EXPONENT_TOLERANCE
-            met = f"met ({kind})" if ok else f"**missed** ({kind})"
-        gmp = results.get(("gmp/" + family, 4096))
-        gmptext, gmpratio = "–", "–"
-        if gmp and 4096 in series:
-            ratio = series[4096] / gmp["time"]
-            gmptext = duration(gmp["time"])
-            gmpratio = f"{ratio:.2f}, {verdict(ratio, GMP_TARGET)}"
+        if max(series) < GROWTH_LENGTHS[0]:
+            continue
+        growth, met = growthcells(family, series)
+        ratios = gmpratios(results, family)
+        gmptext = "".join(f" {gmpcell(family, ratios, length)} |"
+                          for length in GMP_LENGTHS)
         longest = max(series)
         heap = results[(family, longest)].get("heap_peak_bytes")
         heaptext = "–" if heap is None else f"{heap / longest:.1f} (at {longest})"
         rows.append(f"| {family} | {duration(series.get(512))} "
                     f"| {duration(series.get(4096))} | {duration(series.get(32768))} "
-                    f"| {growth} | {met} | {gmptext} | {gmpratio} | {heaptext} |")
+                    f"| {growth} | {met} |{gmptext} {heaptext} |")
     return "\n".join(rows)
 
 
-def ensure_gnuplot():
-    if shutil.which("gnuplot"):
-        return
-    print("gnuplot missing: installing gnuplot-nox", file=sys.stderr)
-    prefix = [] if os.geteuid() == 0 else ["sudo"]
-    env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
-    subprocess.run(prefix + ["apt-get", "install", "-y", "--no-install-recommends",
-                             "gnuplot-nox"], check=True, env=env,
-                   stdout=sys.stderr)
+def panelof(family, panels, key):
+    """The index of the first panel whose filter `key` accepts the row, or
+    the last panel's."""
+    for index, panel in enumerate(panels[:-1]):
+        if key(family, panel):
+            return index
+    return len(panels) - 1
+
+
+def timepanels(results):
+    """[(title, [family...])] of the rows measured at more than one length."""
+    grouped = [[] for _ in PANELS]
+    for family in families(results):
+        if len(times(results, family)) < 2:
+            continue
+        index = panelof(family, PANELS, lambda f, p: (
+            (p[1] is None or classof(f) in p[1]) and operatorof(f) in p[2]))
+        grouped[index].append(family)
+    return [(panel[0], rows) for panel, rows in zip(PANELS, grouped) if rows]
+
+
+def ratiopanels(results):
+    """[(title, [family...])] of the rows with a GMP twin."""
+    grouped = [[] for _ in RATIO_PANELS]
+    for family in families(results):
+        if len(gmpratios(results, family)) < 2:
+            continue
+        index = panelof(family, RATIO_PANELS,
+                        lambda f, p: operatorof(f) in p[1])
+        grouped[index].append(family)
+    return [(panel[0], rows) for panel, rows in zip(RATIO_PANELS, grouped)
+            if rows]
+
+
+def gnuplottext(text):
+    """A single-quoted gnuplot string of `text`."""
+    return "'" + text.replace("'", "''") + "'"
+
+
+class plotdata:
+    """Writes each curve's points to a file of its own in a scratch
+    directory and returns the gnuplot clause that draws it."""
+
+    def __init__(self, scratch):
+        self.scratch = scratch
+        self.count = 0
+
+    def curve(self, points, style, title):
+        path = os.path.join(self.scratch, f"{self.count}.dat")
+        self.count += 1
+        with open(path, "w", encoding="utf-8") as out:
+            for length, value in sorted(points.items()):
+                out.write(f"{length} {value}\n")
+        return (f"{gnuplottext(path)} using 1:2 {style} "
+                f"title {gnuplottext(title)} noenhanced")
+
+
+def multiplot(svg_path, title, panels, columns, ylabel, yformat, key,
+              layout=""):
+    """The gnuplot lines that open an SVG of the panels, and the settings
+    they share: log scales on both axes, lengths from 8 to 262144."""
+    rows = (len(panels) + columns - 1) // columns
+    return [
+        f"set terminal svg size 1100,{340 * rows + 60} dynamic "
+        "font 'sans,11'",
+        f"set output {gnuplottext(svg_path)}",
+        f"set multiplot layout {rows},{columns} {layout} "
+        f"title {gnuplottext(title)} noenhanced",
+        "set logscale x 2",
+        "set logscale y",
+        "set xrange [5:400000]",
+        "set xtics (8, 64, 512, 4096, 32768, 262144)",
+        "set xlabel 'length (digits)'",
+        f"set ylabel {gnuplottext(ylabel)}",
+        f"set format y '{yformat}'",
+        f"set key {key} reverse Left font ',9' samplen 2",
+        "set grid",
+    ] + [f"set linetype {index} linecolor rgb '{colour}' linewidth 1.5"
+         for index, colour in enumerate(COLOURS, start=1)] + [
+        f"set linetype cycle {len(COLOURS)}"]
+
+
+def paneltitle(title):
+    return f"set title {gnuplottext(title)} noenhanced"
+
+
+def timeplot(results, svg_path, data):
+    panels = timepanels(results)
+    script = multiplot(svg_path, "Time per operation against length "
+                       "(dashed: GMP on the same values)", panels, 2,
+                       "time per operation (ns)", "10^{%L}", "top left")
+    for title, rows in panels:
+        curves = []
+        for colour, family in enumerate(rows, start=1):
+            curves.append(data.curve(
+                times(results, family),
+                f"with linespoints linecolor {colour} dashtype 1 pointtype 7 "
+                "pointsize 0.5", family))
+            gmp = times(results, "gmp/" + family)
+            if gmp:
+                curves.append(data.curve(
+                    gmp, f"with lines linecolor {colour} dashtype (5,3)",
+                    "GMP: " + family))
+        script += [paneltitle(title),
+                   "plot " + ", \\\n     ".join(curves)]
+    return script + ["unset multiplot"]
+
+
+def targetgroups(rows):
+    """[(operators, {length: bound})]: the targets of the rows' operators,
+    operators with the same targets together."""
+    groups = []
+    for operator in dict.fromkeys(operatorof(family) for family in rows):
+        targets = GMP_TARGETS.get(operator)
+        if not targets:
+            continue
+        for operators, known in groups:
+            if known == targets:
+                operators.append(operator)
+                break
+        else:
+            groups.append(([operator], targets))
+    return groups
+
+
+def ratioplot(results, svg_path, data):
+    panels = ratiopanels(results)
+    # The keys go right of the panels, which fixed margins keep aligned;
+    # the offsets keep a target on the edge of a panel clear of its frame.
+    script = multiplot(svg_path, "Time as a multiple of GMP's on the same "
+                       "values (open symbols: the targets)", panels, 1,
+                       "time / GMP's time", "%g", "outside right top",
+                       "margins 0.08,0.76,0.1,0.9 spacing 0,0.15")
+    script.append("set offsets 0, 0, graph 0.05, graph 0.05")
+    for title, rows in panels:
+        curves = [data.curve(gmpratios(results, family),
+                             f"with linespoints linecolor {colour} "
+                             "pointtype 7 pointsize 0.5", family)
+                  for colour, family in enumerate(rows, start=1)]
+        for shape, (operators, targets) in enumerate(targetgroups(rows)):
+            curves.append(data.curve(
+                targets, f"with points linecolor 'black' pointtype "
+                f"{(6, 8, 10, 12)[shape % 4]} pointsize 1.4",
+                "target for " + " ".join(operators)))
+        script += [paneltitle(title),
+                   "plot " + ", \\\n     ".join(curves)]
+    return script + ["unset multiplot"]
 
 
 def plot(results, svg_path):
-    ensure_gnuplot()
+    if not shutil.which("gnuplot"):
+        print("gnuplot not found (Debian: gnuplot-nox): the plot was skipped",
+              file=sys.stderr)
+        return
     os.makedirs(os.path.dirname(svg_path), exist_ok=True)
-    families = sorted({name for name, _ in results
-                       if not name.startswith(("floor/", "log"))},
-                      key=lambda name: (name.startswith("gmp/"), name))
+    ratio_path = os.path.splitext(svg_path)[0] + "-gmp.svg"
     with tempfile.TemporaryDirectory() as scratch:
-        curves = []
-        for index, family in enumerate(families):
-            data_path = os.path.join(scratch, f"{index}.dat")
-            with open(data_path, "w", encoding="utf-8") as out:
-                for length, ns in sorted(times(results, family).items()):
-                    out.write(f"{length} {ns}\n")
-            style = "dashtype 2" if family.startswith("gmp/") else "dashtype 1"
-            title = family.replace("gmp/", "GMP: ").replace("_", "\\_")
-            curves.append(f"'{data_path}' using 1:2 with linespoints {style} "
-                          f"title '{title}'")
-        script = "\n".join([
-            "set terminal svg size 1000,700 dynamic font 'sans,11'",
-            f"set output '{svg_path}'",
-            "set title 'Time per operation against length (dashed: GMP)'",
-            "set logscale x 2",
-            "set logscale y",
-            "set xrange [6:45000]",
-            "set xtics (8, 64, 512, 4096, 32768)",
-            "set xlabel 'length (digits)'",
-            "set ylabel 'time per operation (ns), trace lines included'",
-            "set key outside right",
-            "set grid",
-            "set format y '10^{%L}'",
-            "plot " + ", \\\n     ".join(curves),
-        ])
-        subprocess.run(["gnuplot"], input=script, text=True, check=True)
+        data = plotdata(scratch)
+        script = timeplot(results, svg_path, data)
+        if ratiopanels(results):
+            script += ratioplot(results, ratio_path, data)
+        subprocess.run(["gnuplot"], input="\n".join(script), text=True,
+                       check=True)
     print(f"Plot written to {svg_path}", file=sys.stderr)
+    if ratiopanels(results):
+        print(f"Ratio to GMP written to {ratio_path}", file=sys.stderr)
 
 
 def main():
@@ -230,7 +432,8 @@ def main():
     parser.add_argument("--min-time", default="0.2",
                         help="seconds per benchmark and repetition")
     parser.add_argument("--filter", help="regular expression of benchmarks to run")
-    parser.add_argument("--plot", help="SVG file to draw the growth plot into")
+    parser.add_argument("--plot", help="SVG file to draw the time plot into; "
+                        "the ratio to GMP goes beside it, as <name>-gmp.svg")
     args = parser.parse_args()
 
     json_path = args.from_json or args.json

@@ -1,9 +1,19 @@
 # cmake -DBUILD_DIR=... -DWORK_DIR=... -DSOURCE_DIR=... -DCONFIG=...
 #       -DGENERATOR=... -DCXX_COMPILER=... -P run_consumer.cmake
+# cmake -DBUILD_DIR=... -DWORK_DIR=... -DSOURCE_DIR=... -DCONFIG=...
+#       -DCXX_COMPILER=... -DPKG_CONFIG=... -DPC_DIR=<libdir>/pkgconfig
+#       -P run_consumer.cmake
 #
-# Installs the veldra build in BUILD_DIR into WORK_DIR/prefix, then
-# configures, builds and runs the project in SOURCE_DIR against it.
-foreach(var IN ITEMS BUILD_DIR WORK_DIR SOURCE_DIR GENERATOR CXX_COMPILER)
+# Installs the veldra build in BUILD_DIR into WORK_DIR/prefix, then builds
+# the program in SOURCE_DIR against it and runs it: as a CMake project
+# through find_package, or, given PKG_CONFIG, as its main.cpp alone with
+#   CXX_COMPILER main.cpp $(pkg-config --cflags --libs veldra)
+if(DEFINED PKG_CONFIG)
+  set(required PKG_CONFIG PC_DIR)
+else()
+  set(required GENERATOR)
+endif()
+foreach(var IN ITEMS BUILD_DIR WORK_DIR SOURCE_DIR CXX_COMPILER ${required})
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "run_consumer.cmake: ${var} not set")
   endif()
@@ -32,25 +42,53 @@ else()
   set(config_args --config ${CONFIG})
 endif()
 
+# The package must come from the scratch prefix, not from a system install.
+function(check_found_in_prefix found)
+  string(FIND "${found}" "${prefix}/" at)
+  if(NOT at EQUAL 0)
+    message(FATAL_ERROR "veldra found at ${found}, outside ${prefix}")
+  endif()
+endfunction()
+
+function(build_with_cmake)
+  step("configure consumer" ${CMAKE_COMMAND}
+    -S ${SOURCE_DIR} -B ${consumer_build} -G ${GENERATOR}
+    -DCMAKE_BUILD_TYPE=${CONFIG}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
+    -DCMAKE_PREFIX_PATH=${prefix}
+    -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+  file(STRINGS ${consumer_build}/CMakeCache.txt found REGEX "^veldra_DIR:")
+  string(REGEX REPLACE "^[^=]*=" "" found "${found}")
+  check_found_in_prefix("${found}")
+  step("build consumer" ${CMAKE_COMMAND} --build ${consumer_build}
+    ${config_args})
+endfunction()
+
+# PKG_CONFIG_LIBDIR replaces pkg-config's default search path, so only the
+# scratch prefix is searched.  The compile line is the one a user types.
+function(build_with_pkgconfig)
+  set(env ${CMAKE_COMMAND} -E env PKG_CONFIG_LIBDIR=${prefix}/${PC_DIR})
+  execute_process(
+    COMMAND ${env} ${PKG_CONFIG} --variable=includedir veldra
+    OUTPUT_VARIABLE includedir
+    OUTPUT_STRIP_TRAILING_WHITESPACE
+    COMMAND_ERROR_IS_FATAL ANY)
+  cmake_path(SET includedir NORMALIZE "${includedir}")
+  check_found_in_prefix("${includedir}")
+  file(MAKE_DIRECTORY ${consumer_build})
+  step("build consumer" ${env} sh -c
+    "\"$0\" -o \"$1\" \"$2\" $(\"$3\" --cflags --libs veldra)"
+    ${CXX_COMPILER} ${consumer_build}/consumer ${SOURCE_DIR}/main.cpp
+    ${PKG_CONFIG})
+endfunction()
+
 step("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix}
   ${config_args})
-step("configure consumer" ${CMAKE_COMMAND}
-  -S ${SOURCE_DIR} -B ${consumer_build} -G ${GENERATOR}
-  -DCMAKE_BUILD_TYPE=${CONFIG}
-  -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
-  -DCMAKE_PREFIX_PATH=${prefix}
-  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
-
-# The package must come from the scratch prefix, not from a system install.
-file(STRINGS ${consumer_build}/CMakeCache.txt found REGEX "^veldra_DIR:")
-string(REGEX REPLACE "^[^=]*=" "" found "${found}")
-string(FIND "${found}" "${prefix}/" at)
-if(NOT at EQUAL 0)
-  message(FATAL_ERROR "veldra found at ${found}, outside ${prefix}")
+if(DEFINED PKG_CONFIG)
+  build_with_pkgconfig()
+else()
+  build_with_cmake()
 endif()
-
-step("build consumer" ${CMAKE_COMMAND} --build ${consumer_build}
-  ${config_args})
 find_program(consumer_exe consumer
   PATHS ${consumer_build} ${consumer_build}/${CONFIG} NO_DEFAULT_PATH
   NO_CACHE REQUIRED)
