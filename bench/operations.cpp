@@ -314,8 +314,12 @@ int main(int argc, char** argv) {
   // the heap back to the kernel whenever an operation frees more than 128
   // KiB at once, and the next call pays a page fault per page it touches
   // again, a step in the timings that the growth exponents would misread.
-#ifdef M_TRIM_THRESHOLD
+  // Fixing the trim threshold also fixes glibc's mmap threshold at 128 KiB,
+  // so blocks of up to 32 MiB (its largest setting) come from the heap too,
+  // as glibc's own adaptive threshold would have them after the first call.
+#if defined(M_TRIM_THRESHOLD) && defined(M_MMAP_THRESHOLD)
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
 #endif
   // Set-up logs once per process; get it out of the way of the profiles.
   VELDRA::setup();
