@@ -424,53 +424,31 @@ digit subtracteachplace(const digit* a, const digit* b, digit* out, size_t n) {
   return borrow;
 }
 
-// The kernels let the word's own addition do the decimal carries: each
-// place of b is biased by 0xf6 = 256 - 10, so a place whose sum reaches ten
-// passes 255 and carries into the next byte.  A place that carried holds its
-// digit; one that did not holds the digit plus 0xf6, its top bit set.  A
-// difference needs no bias: a place that borrows wraps to its digit plus
-// 0xf6 as well.  Either way, unbias turns every byte back into its digit.
-constexpr word bias = everybyte(0xf6);
-
+// The kernels subtract a word (or register) at a time and let the machine's
+// own borrows run from place to place: a place that borrows wraps to its
+// digit plus 0xf6 (256 - 10), its top bit set, and unbias takes the 0xf6
+// off again.  A sum is the same loop: with b' = 10^n - 1 - b, each place 9
+// minus b's, a + b + carry = a - b' - (1 - carry) + 10^n, so the sum's
+// carry out is 1 less the difference's borrow.
 word unbias(word w) { return w - ((w & topbits) >> 7) * 0xf6; }
 
-// Bytes m..7 of a word, m <= 8: the places above a short last word.
-word abovebytes(size_t m) { return m == 8 ? 0 : ~word{0} << (8 * m); }
-
-} // namespace
-
-namespace kernel {
-
-int addportable(const digit* a, const digit* b, digit* out, std::size_t n,
-                int carry) {
-  word bad = 0;
-  auto c = static_cast<word>(carry);
-  for (size_t i = 0; i < n; i += 8) {
-    const size_t m = std::min<size_t>(n - i, 8);
-    const word x = loadword(a + i, m);
-    const word y = loadword(b + i, m);
-    bad |= outside(x) | outside(y);
-    // Above a short last word every byte is 255, passing a carry to the
-    // top of the word.
-    word sum = x + ((y + bias) | abovebytes(m));
-    const word wrapped = sum < x;
-    sum += c;
-    c = wrapped | (sum < c);
-    storeword(out + i, unbias(sum), m);
-  }
-  return bad != 0 ? notdigits : static_cast<int>(c);
-}
-
-int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
-                     int borrow) {
+// out := a - b - borrow eight places to a word, or with `sum` a - b' -
+// borrow; returns the borrow out, or notdigits.
+template <bool sum>
+int subtractwords(const digit* a, const digit* b, digit* out, size_t n,
+                  int borrow) {
   word bad = 0;
   auto c = static_cast<word>(borrow);
   for (size_t i = 0; i < n; i += 8) {
-    // Zeros above a short last word pass a borrow to its top.
+    // Zeros above a short last word pass a borrow on to its top.
     const size_t m = std::min<size_t>(n - i, 8);
     const word x = loadword(a + i, m);
-    const word y = loadword(b + i, m);
+    word y = loadword(b + i, m);
     bad |= outside(x) | outside(y);
+    if (sum) {
+      y = everybyte(9) - y;
+      y &= m == 8 ? ~word{0} : ~(~word{0} << (8 * m));
+    }
     const word difference = x - y;
     const word wrapped = x < y;
     storeword(out + i, unbias(difference - c), m);
@@ -479,19 +457,36 @@ int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
   return bad != 0 ? notdigits : static_cast<int>(c);
 }
 
+// The carry out of a sum run as a difference.
+int carryfromborrow(int borrow) {
+  return borrow == notdigits ? notdigits : 1 - borrow;
+}
+
+} // namespace
+
+namespace kernel {
+
+int addportable(const digit* a, const digit* b, digit* out, std::size_t n,
+                int carry) {
+  return carryfromborrow(subtractwords<true>(a, b, out, n, 1 - carry));
+}
+
+int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
+                     int borrow) {
+  return subtractwords<false>(a, b, out, n, borrow);
+}
+
 } // namespace kernel
 
 #if defined(__SSE2__)
 namespace {
 
-// Two lanes of eight places to a register, each lane summed or subtracted
-// as one 64-bit word.  A lane's carry (its top byte left without its top
-// bit) or borrow (with it) goes into the next lane by a second addition,
-// which is exact unless that lane is eight places that pass it on, all
-// summing to 9 (all-ones bytes) or all differing by 0 (zero bytes): the lane
-// then wraps and its top bit flips, which the kernels check for and hand
-// those sixteen places to the portable kernel.  Malformed elements are
-// caught at the end by the largest byte seen.
+// Two lanes of eight places to a register, each lane subtracted as one
+// 64-bit word.  A lane's borrow (its top bit) goes into the next lane by a
+// second addition, of -1, which is exact unless that lane's places all
+// differ by 0 (zero bytes): the lane then wraps and its top bit flips, which
+// the loop checks for, and it hands those sixteen places to the word loop.
+// Malformed elements are caught at the end by the largest byte seen.
 
 using vector = __m128i;
 
@@ -503,19 +498,19 @@ void store(digit* d, vector v) {
   _mm_storeu_si128(reinterpret_cast<vector*>(d), v);
 }
 
-// The carry or borrow masks of the lanes below each lane: the low lane's is
-// the high lane of `below`, the high lane's the low lane of `here`.  Only
-// the upper half of each lane's mask counts: it is all ones or zero.
+// The borrow masks of the lanes below each lane: the low lane's is the high
+// lane of `below`, the high lane's the low lane of `here`.  Only the upper
+// half of each lane's mask counts: it is all ones or zero.
 vector lanesup(vector below, vector here) {
   return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(below),
                                          _mm_castsi128_ps(here),
                                          _MM_SHUFFLE(1, 1, 3, 3)));
 }
 
-vector carrymask(int carry) { return _mm_set1_epi32(carry != 0 ? -1 : 0); }
+vector borrowmask(int borrow) { return _mm_set1_epi32(borrow != 0 ? -1 : 0); }
 
-// The carry out of the high lane of a carry mask.
-int carryout(vector mask) {
+// The borrow out of the high lane of a borrow mask.
+int borrowout(vector mask) {
   return _mm_movemask_pd(_mm_castsi128_pd(mask)) >> 1;
 }
 
@@ -538,67 +533,52 @@ bool abovenine(vector largest) {
          0xffff;
 }
 
-} // namespace
-
-namespace kernel {
-
-int addsse2(const digit* a, const digit* b, digit* out, std::size_t n,
-            int carry) {
-  const vector biased = _mm_set1_epi8(static_cast<char>(0xf6));
+// subtractwords, sixteen places to a register.
+template <bool sum>
+int subtractvectors(const digit* a, const digit* b, digit* out, size_t n,
+                    int borrow) {
   vector largest = _mm_setzero_si128();
-  vector carries = carrymask(carry);
+  vector borrows = borrowmask(borrow);
   size_t i = 0;
   for (; i + 16 <= n; i += 16) {
     const vector x = load(a + i);
-    const vector y = load(b + i);
+    vector y = load(b + i);
     largest = _mm_max_epu8(largest, _mm_max_epu8(x, y));
-    const vector sum = _mm_add_epi64(x, _mm_add_epi8(y, biased));
-    // A lane carried when its top bit is clear.
-    const vector carried = _mm_cmpgt_epi32(sum, _mm_set1_epi32(-1));
-    const vector total = _mm_sub_epi64(sum, lanesup(carries, carried));
-    if (topbitflipped(sum, total)) {
-      const int c = addportable(a + i, b + i, out + i, 16, carryout(carries));
-      if (c == notdigits) {
-        return notdigits;
-      }
-      carries = carrymask(c);
-      continue;
+    if (sum) {
+      y = _mm_sub_epi8(_mm_set1_epi8(9), y);
     }
-    store(out + i, unbias(total));
-    carries = carried;
-  }
-  const int c = addportable(a + i, b + i, out + i, n - i, carryout(carries));
-  return abovenine(largest) ? notdigits : c;
-}
-
-int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
-                 int borrow) {
-  vector largest = _mm_setzero_si128();
-  vector borrows = carrymask(borrow);
-  size_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    const vector x = load(a + i);
-    const vector y = load(b + i);
-    largest = _mm_max_epu8(largest, _mm_max_epu8(x, y));
     const vector difference = _mm_sub_epi64(x, y);
-    // A lane borrowed when its top bit is set.
     const vector borrowed = _mm_srai_epi32(difference, 31);
     const vector total = _mm_add_epi64(difference, lanesup(borrows, borrowed));
     if (topbitflipped(total, difference)) {
       const int c =
-          subtractportable(a + i, b + i, out + i, 16, carryout(borrows));
+          subtractwords<sum>(a + i, b + i, out + i, 16, borrowout(borrows));
       if (c == notdigits) {
         return notdigits;
       }
-      borrows = carrymask(c);
+      borrows = borrowmask(c);
       continue;
     }
     store(out + i, unbias(total));
     borrows = borrowed;
   }
   const int c =
-      subtractportable(a + i, b + i, out + i, n - i, carryout(borrows));
+      subtractwords<sum>(a + i, b + i, out + i, n - i, borrowout(borrows));
   return abovenine(largest) ? notdigits : c;
+}
+
+} // namespace
+
+namespace kernel {
+
+int addsse2(const digit* a, const digit* b, digit* out, std::size_t n,
+            int carry) {
+  return carryfromborrow(subtractvectors<true>(a, b, out, n, 1 - carry));
+}
+
+int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
+                 int borrow) {
+  return subtractvectors<false>(a, b, out, n, borrow);
 }
 
 } // namespace kernel
