@@ -129,10 +129,18 @@ void storelimb(word v, digit* d) {
   storeword(d + 11, middle >> 24 | eightdigits(top) << 40);
 }
 
+// One past the highest non-zero byte of w != 0.
+size_t topbyte(word w) {
+  return static_cast<size_t>(63 - __builtin_clzll(w)) / 8 + 1;
+}
+
 // One past the highest place where a[0, n) and b[0, n) differ; 0 when none.
 size_t differencelength(const digit* a, const digit* b, size_t n) {
-  while (n >= 8 && loadword(a + n - 8) == loadword(b + n - 8)) {
-    n -= 8;
+  for (; n >= 8; n -= 8) {
+    const word differ = loadword(a + n - 8) ^ loadword(b + n - 8);
+    if (differ != 0) {
+      return n - 8 + topbyte(differ);
+    }
   }
   while (n > 0 && a[n - 1] == b[n - 1]) {
     --n;
@@ -195,8 +203,11 @@ void requirewellformed(const digit* d, std::size_t n) {
 }
 
 std::size_t significantlength(const digit* d, std::size_t n) {
-  while (n >= 8 && loadword(d + n - 8) == 0) {
-    n -= 8;
+  for (; n >= 8; n -= 8) {
+    const word w = loadword(d + n - 8);
+    if (w != 0) {
+      return n - 8 + topbyte(w);
+    }
   }
   while (n > 0 && d[n - 1] == 0) {
     --n;

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <stdexcept>
-#include <utility>
 #include <vector>
 
 namespace VELDRA {
