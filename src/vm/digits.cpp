@@ -405,34 +405,22 @@ void appendtext(const digit* d, std::size_t n, std::string& out) {
 
 namespace {
 
-// The place-by-place loops of addplaces and subtractplaces, for element
-// values that the kernels refuse.
-digit addeachplace(const digit* a, const digit* b, digit* out, size_t n) {
+// The place-by-place loop of addplaces (`sum`) and subtractplaces, for
+// element values that the kernels refuse.
+template <bool sum>
+digit eachplace(const digit* a, const digit* b, digit* out, size_t n) {
   digit carry = 0;
   for (size_t place = 0; place < n; ++place) {
-    auto temp = static_cast<digit>(a[place] + b[place] + carry);
+    auto temp = static_cast<digit>(sum ? a[place] + b[place] + carry
+                                       : a[place] - b[place] - carry);
     carry = 0;
-    while (temp > 9) {
-      temp = static_cast<digit>(temp - 10);
+    while (sum ? temp > 9 : temp < 0) {
+      temp = static_cast<digit>(sum ? temp - 10 : temp + 10);
       ++carry;
     }
     out[place] = temp;
   }
   return carry;
-}
-
-digit subtracteachplace(const digit* a, const digit* b, digit* out, size_t n) {
-  digit borrow = 0;
-  for (size_t place = 0; place < n; ++place) {
-    auto temp = static_cast<digit>(a[place] - b[place] - borrow);
-    borrow = 0;
-    while (temp < 0) {
-      temp = static_cast<digit>(temp + 10);
-      ++borrow;
-    }
-    out[place] = temp;
-  }
-  return borrow;
 }
 
 // The kernels subtract a word (or register) at a time and let the machine's
@@ -442,6 +430,9 @@ digit subtracteachplace(const digit* a, const digit* b, digit* out, size_t n) {
 // minus b's, a + b + carry = a - b' - (1 - carry) + 10^n, so the sum's
 // carry out is 1 less the difference's borrow.
 word unbias(word w) { return w - ((w & topbits) >> 7) * 0xf6; }
+
+// Bytes 0..m-1 of a word, m <= 8.
+word lowbytes(size_t m) { return m == 8 ? ~word{0} : (word{1} << (8 * m)) - 1; }
 
 // out := a - b - borrow eight places to a word, or with `sum` a - b' -
 // borrow; returns the borrow out, or notdigits.
@@ -457,8 +448,8 @@ int subtractwords(const digit* a, const digit* b, digit* out, size_t n,
     word y = loadword(b + i, m);
     bad |= outside(x) | outside(y);
     if (sum) {
-      y = everybyte(9) - y;
-      y &= m == 8 ? ~word{0} : ~(~word{0} << (8 * m));
+      // Nine less each place; those above a short last word stay zero.
+      y = (everybyte(9) - y) & lowbytes(m);
     }
     const word difference = x - y;
     const word wrapped = x < y;
@@ -598,14 +589,14 @@ int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
 digit addplaces(const digit* a, const digit* b, digit* out, std::size_t n) {
   const int carry = kernel::add(a, b, out, n, 0);
   return carry != notdigits ? static_cast<digit>(carry)
-                            : addeachplace(a, b, out, n);
+                            : eachplace<true>(a, b, out, n);
 }
 
 digit subtractplaces(const digit* a, const digit* b, digit* out,
                      std::size_t n) {
   const int borrow = kernel::subtract(a, b, out, n, 0);
   return borrow != notdigits ? static_cast<digit>(borrow)
-                             : subtracteachplace(a, b, out, n);
+                             : eachplace<false>(a, b, out, n);
 }
 
 // ---------------------------------------------------------------------------
