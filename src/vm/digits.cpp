@@ -487,7 +487,7 @@ namespace {
 // 64-bit word.  A lane's borrow (its top bit) goes into the next lane by a
 // second addition, of -1, which is exact unless that lane's places all
 // differ by 0 (zero bytes): the lane then wraps and its top bit flips, which
-// the loop checks for, and it hands those sixteen places to the word loop.
+// the loop checks for, and it hands those places to the word loop.
 // Malformed elements are caught at the end by the largest byte seen.
 
 using vector = __m128i;
@@ -516,10 +516,13 @@ int borrowout(vector mask) {
   return _mm_movemask_pd(_mm_castsi128_pd(mask)) >> 1;
 }
 
-// True when a lane has its top bit set in `set` and clear in `clear`.
-bool topbitflipped(vector set, vector clear) {
-  return _mm_movemask_pd(_mm_castsi128_pd(_mm_andnot_si128(clear, set))) != 0;
+// The top bit of each lane whose top bit is set in `set` and clear in
+// `clear`.
+vector flipped(vector set, vector clear) {
+  return _mm_andnot_si128(clear, set);
 }
+
+bool anylanetop(vector v) { return _mm_movemask_pd(_mm_castsi128_pd(v)) != 0; }
 
 // Each byte d or d + 0xf6 as the digit d: the smaller of the byte and the
 // byte plus ten, modulo 256.
@@ -535,34 +538,47 @@ bool abovenine(vector largest) {
          0xffff;
 }
 
-// subtractwords, sixteen places to a register.
+// x - y for the sixteen places at a and b, or x - y' with `sum`; `largest`
+// keeps the largest byte of x and y seen.
+template <bool sum>
+vector differenceof(const digit* a, const digit* b, vector& largest) {
+  const vector x = load(a);
+  vector y = load(b);
+  largest = _mm_max_epu8(largest, _mm_max_epu8(x, y));
+  if (sum) {
+    y = _mm_sub_epi8(_mm_set1_epi8(9), y);
+  }
+  return _mm_sub_epi64(x, y);
+}
+
+// subtractwords, thirty-two places a step in two registers.
 template <bool sum>
 int subtractvectors(const digit* a, const digit* b, digit* out, size_t n,
                     int borrow) {
   vector largest = _mm_setzero_si128();
   vector borrows = borrowmask(borrow);
   size_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    const vector x = load(a + i);
-    vector y = load(b + i);
-    largest = _mm_max_epu8(largest, _mm_max_epu8(x, y));
-    if (sum) {
-      y = _mm_sub_epi8(_mm_set1_epi8(9), y);
-    }
-    const vector difference = _mm_sub_epi64(x, y);
-    const vector borrowed = _mm_srai_epi32(difference, 31);
-    const vector total = _mm_add_epi64(difference, lanesup(borrows, borrowed));
-    if (topbitflipped(total, difference)) {
+  for (; i + 32 <= n; i += 32) {
+    const vector low = differenceof<sum>(a + i, b + i, largest);
+    const vector high = differenceof<sum>(a + i + 16, b + i + 16, largest);
+    const vector lowborrowed = _mm_srai_epi32(low, 31);
+    const vector highborrowed = _mm_srai_epi32(high, 31);
+    const vector lowtotal = _mm_add_epi64(low, lanesup(borrows, lowborrowed));
+    const vector hightotal =
+        _mm_add_epi64(high, lanesup(lowborrowed, highborrowed));
+    if (anylanetop(
+            _mm_or_si128(flipped(lowtotal, low), flipped(hightotal, high)))) {
       const int c =
-          subtractwords<sum>(a + i, b + i, out + i, 16, borrowout(borrows));
+          subtractwords<sum>(a + i, b + i, out + i, 32, borrowout(borrows));
       if (c == notdigits) {
         return notdigits;
       }
       borrows = borrowmask(c);
       continue;
     }
-    store(out + i, unbias(total));
-    borrows = borrowed;
+    store(out + i, unbias(lowtotal));
+    store(out + i + 16, unbias(hightotal));
+    borrows = highborrowed;
   }
   const int c =
       subtractwords<sum>(a + i, b + i, out + i, n - i, borrowout(borrows));

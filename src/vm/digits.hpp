@@ -7,8 +7,8 @@
 // says what it accepts.  The number classes keep the object logic (which
 // numbers are made, what is logged, which exception is thrown) and call this
 // layer for the digit work.  The loops take eight digits to a 64-bit word,
-// and the sums and differences sixteen to an SSE2 register where there is
-// one; digits outside 0..9 go place by place where their results are fixed.
+// and the sums and differences sixteen to an SSE2 register where there are
+// such; digits outside 0..9 go place by place where their results are fixed.
 #ifndef VELDRA_DIGITS_HPP
 #define VELDRA_DIGITS_HPP
 
@@ -154,8 +154,8 @@ int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
                      int borrow);
 
 #if defined(__SSE2__)
-// Sixteen places to an SSE2 register (every x86-64 machine has them), the
-// last n mod 16 through the portable kernel.
+// Sixteen places to an SSE2 register (every x86-64 machine has them), two
+// registers a step, the last n mod 32 places through the portable kernel.
 int addsse2(const digit* a, const digit* b, digit* out, std::size_t n,
             int carry);
 int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
