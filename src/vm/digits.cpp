@@ -1,58 +1,213 @@
-// The digit layer: validity checks, conversion to and from limbs, and the
-// products of digit arrays, which pack the digits into limbs of base 10^19,
-// multiply the limbs and unpack the places they keep.
+// The digit layer: checks and scans, comparisons, conversion to and from
+// words, limbs and text, the sums and differences, and the products of digit
+// arrays, which pack the digits into limbs of base 10^19, multiply the limbs
+// and unpack the places they keep.
 #include "digits.hpp"
 #include "limbs.hpp"
+#include "messages.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace VELDRA {
 namespace detail {
 
 namespace {
 
+using std::size_t;
+using word = std::uint64_t;
+
+// ---------------------------------------------------------------------------
+// Eight places to a word.  Byte j of a word, counted from the least
+// significant, holds place j of the eight: the order the carries of a sum
+// run in, whatever the machine's byte order.
+// ---------------------------------------------------------------------------
+
 // The byte b repeated in all eight bytes of a word.
-constexpr std::uint64_t everybyte(std::uint8_t b) {
-  return 0x0101010101010101u * b;
+constexpr word everybyte(std::uint8_t b) { return 0x0101010101010101u * b; }
+
+constexpr word topbits = everybyte(0x80);
+
+constexpr word e8 = 100000000;
+
+word littleendian(word w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return __builtin_bswap64(w);
+#else
+  return w;
+#endif
 }
 
-// Eight elements as one word.  Only "is some byte set" is asked of it, so the
-// byte order does not matter.
-std::uint64_t eightdigits(const digit* d) {
-  std::uint64_t w;
-  std::memcpy(&w, d, sizeof w);
+// Places d[0, m), m <= 8, as a word; zero above them.  A short word is
+// built in a register: a whole-word load of bytes just stored piecemeal
+// would stall.
+word loadword(const digit* d, size_t m = 8) {
+  word w = 0;
+  if (m == 8) {
+    std::memcpy(&w, d, sizeof w);
+    return littleendian(w);
+  }
+  while (m > 0) {
+    w = w << 8 | static_cast<std::uint8_t>(d[--m]);
+  }
   return w;
 }
 
+// Places d[n - m, n), m <= 8, as a word: from a whole-word load when there
+// are eight places to load.
+word loadtop(const digit* d, size_t n, size_t m) {
+  if (n < 8 || m == 0) {
+    return loadword(d + n - m, m);
+  }
+  return loadword(d + n - 8) >> (8 * (8 - m));
+}
+
+// to[0, m) := the low m bytes of w, m <= 8.
+void storeword(void* to, word w, size_t m = 8) {
+  if (m == 8) {
+    w = littleendian(w);
+    std::memcpy(to, &w, sizeof w);
+    return;
+  }
+  auto* bytes = static_cast<std::uint8_t*>(to);
+  for (size_t j = 0; j < m; ++j, w >>= 8) {
+    bytes[j] = static_cast<std::uint8_t>(w);
+  }
+}
+
+// The top bit of every byte of w outside 0..9.  A byte b lies in 0..9 when
+// neither b nor b + 0x76 has its top bit set; the addition carries into the
+// next byte only from a byte of 0x8a or more, whose own top bit is set.
+word outside(word w) { return (w | (w + everybyte(0x76))) & topbits; }
+
+// The value of the eight digits of w.  Neighbouring digits, then pairs,
+// then fours are merged, each by one multiplication: byte 0 of
+// (w * (10 + 2^8)) >> 8 holds d0 + 10 d1, byte 2 d2 + 10 d3, and so on; no
+// field outgrows its width.
+word eightvalue(word w) {
+  w = (w * (10 + (1u << 8))) >> 8 & 0x00ff00ff00ff00ffu;
+  w = (w * (100 + (1u << 16))) >> 16 & 0x0000ffff0000ffffu;
+  return (w * (10000 + (word{1} << 32))) >> 32;
+}
+
+// The eight digits of v < 10^8 as a word: split into fours, then pairs,
+// then digits, each division by a multiplication and shift exact in its
+// range (x / 100 = x * 5243 >> 19 for x < 43699, x / 10 = x * 103 >> 10 for
+// x < 179).
+word eightdigits(std::uint32_t v) {
+  word w = v % 10000 | word{v / 10000} << 32;
+  w += ((w * 5243) >> 19 & 0x0000007f0000007fu) * (0x10000 - 100);
+  w += ((w * 103) >> 10 & 0x000f000f000f000fu) * (0x100 - 10);
+  return w;
+}
+
+// The value of the 19 digits d[0, 19): eight, eight and the top three, read
+// as the top bytes of the word at d + 11.
+word limbvalue(const digit* d) {
+  const word top = eightvalue(loadword(d + 11) >> 40);
+  return (top * e8 + eightvalue(loadword(d + 8))) * e8 +
+         eightvalue(loadword(d));
+}
+
+// d[0, 19) := the low 19 digits of v; the top three go out with the five
+// below them as one word at d + 11.
+void storelimb(word v, digit* d) {
+  const word high = v / e8;
+  const word middle = eightdigits(static_cast<std::uint32_t>(high % e8));
+  storeword(d, eightdigits(static_cast<std::uint32_t>(v % e8)));
+  storeword(d + 8, middle);
+  const auto top = static_cast<std::uint32_t>(high / e8 % 1000);
+  storeword(d + 11, middle >> 24 | eightdigits(top) << 40);
+}
+
+// One past the highest non-zero byte of w != 0.
+size_t topbyte(word w) {
+  return static_cast<size_t>(63 - __builtin_clzll(w)) / 8 + 1;
+}
+
+// One past the highest place where a[0, n) and b[0, n) differ; 0 when none.
+size_t differencelength(const digit* a, const digit* b, size_t n) {
+  for (; n >= 8; n -= 8) {
+    const word differ = loadword(a + n - 8) ^ loadword(b + n - 8);
+    if (differ != 0) {
+      return n - 8 + topbyte(differ);
+    }
+  }
+  while (n > 0 && a[n - 1] == b[n - 1]) {
+    --n;
+  }
+  return n;
+}
+
+// -1, 0 or 1 as a[0, n) is below, equal to or above b[0, n), the highest
+// differing place deciding.
+int compareplaces(const digit* a, const digit* b, size_t n) {
+  const size_t differ = differencelength(a, b, n);
+  if (differ == 0) {
+    return 0;
+  }
+  return a[differ - 1] < b[differ - 1] ? -1 : 1;
+}
+
+// -1, 0 or 1 as d[0, n) is below, equal to or above a run of zeros: the
+// highest non-zero element decides by its sign.
+int comparewithzero(const digit* d, size_t n) {
+  const size_t used = significantlength(d, n);
+  if (used == 0) {
+    return 0;
+  }
+  return d[used - 1] < 0 ? -1 : 1;
+}
+
+// A digit array placed at [begin, end) of a scale of places shared with
+// another one.
+struct placed {
+  const digit* d;
+  size_t begin, end;
+
+  bool covers(size_t low, size_t high) const {
+    return begin <= low && high <= end;
+  }
+  const digit* at(size_t place) const { return d + (place - begin); }
+};
+
 } // namespace
 
+// ---------------------------------------------------------------------------
+// Checks and scans
+// ---------------------------------------------------------------------------
+
 bool wellformed(const digit* d, std::size_t n) {
-  // A byte b lies in 0..9 when neither b nor b + 0x76 has its top bit set.
-  // The addition carries into the next byte only from a byte of 0x8a or
-  // more, whose own top bit already rejects the word.
-  std::size_t i = 0;
+  size_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    const std::uint64_t w = eightdigits(d + i);
-    if (((w | (w + everybyte(0x76))) & everybyte(0x80)) != 0) {
+    if (outside(loadword(d + i)) != 0) {
       return false;
     }
   }
-  for (; i < n; ++i) {
-    if (d[i] < 0 || d[i] > 9) {
-      return false;
-    }
+  return outside(loadtop(d, n, n - i)) == 0;
+}
+
+void requirewellformed(const digit* d, std::size_t n) {
+  if (!wellformed(d, n)) {
+    throw std::domain_error(message::malformed);
   }
-  return true;
 }
 
 std::size_t significantlength(const digit* d, std::size_t n) {
-  while (n >= 8 && eightdigits(d + n - 8) == 0) {
-    n -= 8;
+  for (; n >= 8; n -= 8) {
+    const word w = loadword(d + n - 8);
+    if (w != 0) {
+      return n - 8 + topbyte(w);
+    }
   }
   while (n > 0 && d[n - 1] == 0) {
     --n;
@@ -60,72 +215,409 @@ std::size_t significantlength(const digit* d, std::size_t n) {
   return n;
 }
 
-namespace {
+std::size_t firstplacenot(const digit* d, std::size_t n, digit value) {
+  const word all = everybyte(static_cast<std::uint8_t>(value));
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const word differ = loadword(d + i) ^ all;
+    if (differ != 0) {
+      return i + static_cast<size_t>(__builtin_ctzll(differ)) / 8;
+    }
+  }
+  while (i < n && d[i] == value) {
+    ++i;
+  }
+  return i;
+}
 
-using std::size_t;
+// ---------------------------------------------------------------------------
+// Magnitude comparisons
+// ---------------------------------------------------------------------------
 
-// The value of the n <= 9 digits d[0, n).
-std::uint32_t nineofvalue(const digit* d, size_t n) {
-  std::uint32_t value = 0;
-  while (n > 0) {
-    value = value * 10 + static_cast<std::uint32_t>(d[--n]);
+int comparesignificant(const digit* a, std::size_t na, const digit* b,
+                       std::size_t nb) {
+  if (na != nb) {
+    const size_t la = significantlength(a, na);
+    const size_t lb = significantlength(b, nb);
+    if (la != lb) {
+      return la < lb ? -1 : 1;
+    }
+    return compareplaces(a, b, la);
+  }
+  // Equal lengths, one pass from the top: above the highest difference both
+  // agree, so a significant digit there puts both lengths above it and the
+  // differing place decides; otherwise a zero at that place is the shorter.
+  const size_t differ = differencelength(a, b, na);
+  if (differ == 0) {
+    return 0;
+  }
+  const digit x = a[differ - 1];
+  const digit y = b[differ - 1];
+  if ((x != 0 && y != 0) || significantlength(a + differ, na - differ) != 0) {
+    return x < y ? -1 : 1;
+  }
+  return x == 0 ? -1 : 1;
+}
+
+int comparealigned(const digit* a, std::size_t na, std::size_t ha,
+                   const digit* b, std::size_t nb, std::size_t hb) {
+  // On a scale whose place 0 is the lowest fraction place of either, a
+  // starts at h - ha and b at h - hb.
+  const size_t h = std::max(ha, hb);
+  const placed x{a, h - ha, h - ha + na};
+  const placed y{b, h - hb, h - hb + nb};
+  // From the top down, a stretch at a time over which each side is present
+  // throughout or absent throughout.
+  for (size_t high = std::max(x.end, y.end); high > 0;) {
+    size_t low = 0;
+    for (const size_t bound : {x.begin, x.end, y.begin, y.end}) {
+      if (bound < high) {
+        low = std::max(low, bound);
+      }
+    }
+    const size_t n = high - low;
+    int order = 0;
+    if (x.covers(low, high) && y.covers(low, high)) {
+      order = compareplaces(x.at(low), y.at(low), n);
+    } else if (x.covers(low, high)) {
+      order = comparewithzero(x.at(low), n);
+    } else if (y.covers(low, high)) {
+      order = -comparewithzero(y.at(low), n);
+    }
+    if (order != 0) {
+      return order;
+    }
+    high = low;
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Machine words, limbs and text
+// ---------------------------------------------------------------------------
+
+std::size_t decimallength(std::uint64_t v) {
+  std::size_t count = 1;
+  for (; v >= 10; v /= 10) {
+    ++count;
+  }
+  return count;
+}
+
+void wordtodigits(std::uint64_t v, digit* d, std::size_t n) {
+  for (; n > 0 && v != 0; v /= e8) {
+    const size_t m = std::min<size_t>(n, 8);
+    storeword(d, eightdigits(static_cast<std::uint32_t>(v % e8)), m);
+    d += m;
+    n -= m;
+  }
+  std::fill(d, d + n, 0);
+}
+
+std::uint64_t digitstoword(const digit* d, std::size_t n) {
+  // The top n mod 8 places first, then eight at a time.
+  size_t top = n - n % 8;
+  word value = eightvalue(loadtop(d, n, n % 8));
+  while (top > 0) {
+    top -= 8;
+    value = value * e8 + eightvalue(loadword(d + top));
   }
   return value;
 }
 
-// Digit pairs 00..99, least significant digit first.
-struct digitpairs {
-  digit d[200];
-};
-constexpr digitpairs makepairs() {
-  digitpairs p{};
-  for (int i = 0; i < 100; ++i) {
-    p.d[2 * i] = static_cast<digit>(i % 10);
-    p.d[2 * i + 1] = static_cast<digit>(i / 10);
+wordread readword(const digit* d, std::size_t n, std::uint64_t limit,
+                  std::uint64_t& value) {
+  n = significantlength(d, n);
+  // Any 19 digits fit the word: only the limit can refuse them.
+  if (n <= limbdigits && wellformed(d, n)) {
+    const word v = digitstoword(d, n);
+    if (v > limit) {
+      return wordread::toolarge;
+    }
+    value = v;
+    return wordread::fits;
   }
-  return p;
-}
-constexpr digitpairs pairs = makepairs();
-
-// d[0, 8) := the eight digits of v < 10^8.
-void eightof(std::uint32_t v, digit* d) {
-  for (int j = 0; j < 8; j += 2, v /= 100) {
-    std::memcpy(d + j, pairs.d + 2 * (v % 100), 2);
+  word v = 0;
+  for (size_t place = n; place-- > 0;) {
+    const digit x = d[place];
+    if (x < 0 || x > 9) {
+      return wordread::malformed;
+    }
+    if (v > (limit - static_cast<word>(x)) / 10) {
+      return wordread::toolarge;
+    }
+    v = v * 10 + static_cast<word>(x);
   }
+  value = v;
+  return wordread::fits;
 }
-
-} // namespace
 
 void packlimbs(const digit* d, std::size_t n, limb* x) {
-  constexpr limb e9 = 1000000000;
   for (; n >= limbdigits; d += limbdigits, n -= limbdigits) {
-    *x++ = (limb(d[18]) * e9 + nineofvalue(d + 9, 9)) * e9 + nineofvalue(d, 9);
+    *x++ = limbvalue(d);
   }
   if (n > 0) {
-    const size_t low = std::min<size_t>(n, 9);
-    *x = limb(nineofvalue(d + low, n - low)) * e9 + nineofvalue(d, low);
+    *x = digitstoword(d, n);
   }
 }
 
 void unpacklimbs(const limb* x, std::size_t k, digit* d, std::size_t n) {
-  constexpr limb e9 = 1000000000, e8 = 100000000;
+  // A limb of 10^19 or more, which only malformed digits can bring about,
+  // gives its low 19 digits.
   for (; k > 0 && n >= limbdigits; --k, ++x, d += limbdigits, n -= limbdigits) {
-    const limb high = *x / e9, low = *x % e9;
-    eightof(static_cast<std::uint32_t>(low % e8), d);
-    d[8] = static_cast<digit>(low / e8);
-    eightof(static_cast<std::uint32_t>(high % e8), d + 9);
-    // % 100 keeps the index in the table even for a limb of 10^19 or more,
-    // which only malformed digits can bring about.
-    std::memcpy(d + 17, pairs.d + 2 * (high / e8 % 100), 2);
+    storelimb(*x, d);
   }
   if (k > 0) {
-    limb v = *x;
-    for (; n > 0 && v != 0; --n, v /= 10) {
-      *d++ = static_cast<digit>(v % 10);
-    }
+    wordtodigits(*x, d, n);
+    return;
   }
   std::fill(d, d + n, 0);
 }
+
+void appendtext(const digit* d, std::size_t n, std::string& out) {
+  if (!wellformed(d, n)) {
+    for (size_t place = n; place-- > 0;) {
+      const digit x = d[place];
+      if (x >= 0 && x <= 9) {
+        out.push_back(static_cast<char>('0' + x));
+      } else {
+        out += std::to_string(x);
+      }
+    }
+    return;
+  }
+  const size_t start = out.size();
+  out.resize(start + n);
+  char* text = &out[start];
+  // Eight places at a time, the top one first: the word's bytes reversed,
+  // each digit made a character.
+  for (; n >= 8; n -= 8, text += 8) {
+    storeword(text, __builtin_bswap64(loadword(d + n - 8)) + everybyte('0'));
+  }
+  while (n > 0) {
+    *text++ = static_cast<char>('0' + d[--n]);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Sums and differences
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// The place-by-place loop of addplaces (`sum`) and subtractplaces, for
+// element values that the kernels refuse.
+template <bool sum>
+digit eachplace(const digit* a, const digit* b, digit* out, size_t n) {
+  digit carry = 0;
+  for (size_t place = 0; place < n; ++place) {
+    auto temp = static_cast<digit>(sum ? a[place] + b[place] + carry
+                                       : a[place] - b[place] - carry);
+    carry = 0;
+    while (sum ? temp > 9 : temp < 0) {
+      temp = static_cast<digit>(sum ? temp - 10 : temp + 10);
+      ++carry;
+    }
+    out[place] = temp;
+  }
+  return carry;
+}
+
+// The kernels subtract a word (or register) at a time and let the machine's
+// own borrows run from place to place: a place that borrows wraps to its
+// digit plus 0xf6 (256 - 10), its top bit set, and unbias takes the 0xf6
+// off again.  A sum is the same loop: with b' = 10^n - 1 - b, each place 9
+// minus b's, a + b + carry = a - b' - (1 - carry) + 10^n, so the sum's
+// carry out is 1 less the difference's borrow.
+word unbias(word w) { return w - ((w & topbits) >> 7) * 0xf6; }
+
+// Bytes 0..m-1 of a word, m <= 8.
+word lowbytes(size_t m) { return m == 8 ? ~word{0} : (word{1} << (8 * m)) - 1; }
+
+// out := a - b - borrow eight places to a word, or with `sum` a - b' -
+// borrow; returns the borrow out, or notdigits.
+template <bool sum>
+int subtractwords(const digit* a, const digit* b, digit* out, size_t n,
+                  int borrow) {
+  word bad = 0;
+  auto c = static_cast<word>(borrow);
+  for (size_t i = 0; i < n; i += 8) {
+    // Zeros above a short last word pass a borrow on to its top.
+    const size_t m = std::min<size_t>(n - i, 8);
+    const word x = loadword(a + i, m);
+    word y = loadword(b + i, m);
+    bad |= outside(x) | outside(y);
+    if (sum) {
+      // Nine less each place; those above a short last word stay zero.
+      y = (everybyte(9) - y) & lowbytes(m);
+    }
+    const word difference = x - y;
+    const word wrapped = x < y;
+    storeword(out + i, unbias(difference - c), m);
+    c = wrapped | (difference < c);
+  }
+  return bad != 0 ? notdigits : static_cast<int>(c);
+}
+
+// The carry out of a sum run as a difference.
+int carryfromborrow(int borrow) {
+  return borrow == notdigits ? notdigits : 1 - borrow;
+}
+
+} // namespace
+
+namespace kernel {
+
+int addportable(const digit* a, const digit* b, digit* out, std::size_t n,
+                int carry) {
+  return carryfromborrow(subtractwords<true>(a, b, out, n, 1 - carry));
+}
+
+int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
+                     int borrow) {
+  return subtractwords<false>(a, b, out, n, borrow);
+}
+
+} // namespace kernel
+
+#if defined(__SSE2__)
+namespace {
+
+// Two lanes of eight places to a register, each lane subtracted as one
+// 64-bit word.  A lane's borrow (its top bit) goes into the next lane by a
+// second addition, of -1, which is exact unless that lane's places all
+// differ by 0 (zero bytes): the lane then wraps and its top bit flips, which
+// the loop checks for, and it hands those places to the word loop.
+// Malformed elements are caught at the end by the largest byte seen.
+
+using vector = __m128i;
+
+vector load(const digit* d) {
+  return _mm_loadu_si128(reinterpret_cast<const vector*>(d));
+}
+
+void store(digit* d, vector v) {
+  _mm_storeu_si128(reinterpret_cast<vector*>(d), v);
+}
+
+// The borrow masks of the lanes below each lane: the low lane's is the high
+// lane of `below`, the high lane's the low lane of `here`.  Only the upper
+// half of each lane's mask counts: it is all ones or zero.
+vector lanesup(vector below, vector here) {
+  return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(below),
+                                         _mm_castsi128_ps(here),
+                                         _MM_SHUFFLE(1, 1, 3, 3)));
+}
+
+vector borrowmask(int borrow) { return _mm_set1_epi32(borrow != 0 ? -1 : 0); }
+
+// The borrow out of the high lane of a borrow mask.
+int borrowout(vector mask) {
+  return _mm_movemask_pd(_mm_castsi128_pd(mask)) >> 1;
+}
+
+// The top bit of each lane whose top bit is set in `set` and clear in
+// `clear`.
+vector flipped(vector set, vector clear) {
+  return _mm_andnot_si128(clear, set);
+}
+
+bool anylanetop(vector v) { return _mm_movemask_pd(_mm_castsi128_pd(v)) != 0; }
+
+// Each byte d or d + 0xf6 as the digit d: the smaller of the byte and the
+// byte plus ten, modulo 256.
+vector unbias(vector v) {
+  return _mm_min_epu8(v, _mm_add_epi8(v, _mm_set1_epi8(10)));
+}
+
+// True when some byte of `largest` lies above 9 (negative elements lie
+// above 127).
+bool abovenine(vector largest) {
+  const vector excess = _mm_subs_epu8(largest, _mm_set1_epi8(9));
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(excess, _mm_setzero_si128())) !=
+         0xffff;
+}
+
+// x - y for the sixteen places at a and b, or x - y' with `sum`; `largest`
+// keeps the largest byte of x and y seen.
+template <bool sum>
+vector differenceof(const digit* a, const digit* b, vector& largest) {
+  const vector x = load(a);
+  vector y = load(b);
+  largest = _mm_max_epu8(largest, _mm_max_epu8(x, y));
+  if (sum) {
+    y = _mm_sub_epi8(_mm_set1_epi8(9), y);
+  }
+  return _mm_sub_epi64(x, y);
+}
+
+// subtractwords, thirty-two places a step in two registers.
+template <bool sum>
+int subtractvectors(const digit* a, const digit* b, digit* out, size_t n,
+                    int borrow) {
+  vector largest = _mm_setzero_si128();
+  vector borrows = borrowmask(borrow);
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    const vector low = differenceof<sum>(a + i, b + i, largest);
+    const vector high = differenceof<sum>(a + i + 16, b + i + 16, largest);
+    const vector lowborrowed = _mm_srai_epi32(low, 31);
+    const vector highborrowed = _mm_srai_epi32(high, 31);
+    const vector lowtotal = _mm_add_epi64(low, lanesup(borrows, lowborrowed));
+    const vector hightotal =
+        _mm_add_epi64(high, lanesup(lowborrowed, highborrowed));
+    if (anylanetop(
+            _mm_or_si128(flipped(lowtotal, low), flipped(hightotal, high)))) {
+      const int c =
+          subtractwords<sum>(a + i, b + i, out + i, 32, borrowout(borrows));
+      if (c == notdigits) {
+        return notdigits;
+      }
+      borrows = borrowmask(c);
+      continue;
+    }
+    store(out + i, unbias(lowtotal));
+    store(out + i + 16, unbias(hightotal));
+    borrows = highborrowed;
+  }
+  const int c =
+      subtractwords<sum>(a + i, b + i, out + i, n - i, borrowout(borrows));
+  return abovenine(largest) ? notdigits : c;
+}
+
+} // namespace
+
+namespace kernel {
+
+int addsse2(const digit* a, const digit* b, digit* out, std::size_t n,
+            int carry) {
+  return carryfromborrow(subtractvectors<true>(a, b, out, n, 1 - carry));
+}
+
+int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
+                 int borrow) {
+  return subtractvectors<false>(a, b, out, n, borrow);
+}
+
+} // namespace kernel
+#endif
+
+digit addplaces(const digit* a, const digit* b, digit* out, std::size_t n) {
+  const int carry = kernel::add(a, b, out, n, 0);
+  return carry != notdigits ? static_cast<digit>(carry)
+                            : eachplace<true>(a, b, out, n);
+}
+
+digit subtractplaces(const digit* a, const digit* b, digit* out,
+                     std::size_t n) {
+  const int borrow = kernel::subtract(a, b, out, n, 0);
+  return borrow != notdigits ? static_cast<digit>(borrow)
+                             : eachplace<false>(a, b, out, n);
+}
+
+// ---------------------------------------------------------------------------
+// Products
+// ---------------------------------------------------------------------------
 
 void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
                  digit* out, std::size_t outlen) {

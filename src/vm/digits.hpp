@@ -6,12 +6,16 @@
 // 0..9; the public members let a caller store anything, so each entry point
 // says what it accepts.  The number classes keep the object logic (which
 // numbers are made, what is logged, which exception is thrown) and call this
-// layer for the digit work.
+// layer for the digit work.  The loops take eight digits to a 64-bit word,
+// and the sums and differences sixteen to an SSE2 register where there are
+// such; digits outside 0..9 go place by place where their results are fixed.
 #ifndef VELDRA_DIGITS_HPP
 #define VELDRA_DIGITS_HPP
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace VELDRA {
@@ -19,8 +23,15 @@ namespace detail {
 
 using digit = signed char;
 
+// ---------------------------------------------------------------------------
+// Checks and scans
+// ---------------------------------------------------------------------------
+
 // True when every element of d[0, n) lies in 0..9.
 bool wellformed(const digit* d, std::size_t n);
+
+// std::domain_error "Malformed digits!" unless wellformed(d, n).
+void requirewellformed(const digit* d, std::size_t n);
 
 // Index of the highest non-zero element plus one; 0 for an all-zero array.
 std::size_t significantlength(const digit* d, std::size_t n);
@@ -29,6 +40,40 @@ std::size_t significantlength(const digit* d, std::size_t n);
 inline bool allzero(const std::vector<digit>& d) {
   return significantlength(d.data(), d.size()) == 0;
 }
+
+// A sign and a magnitude that make a value below zero: -0 is not one.
+inline bool negativevalue(bool isneg, const std::vector<digit>& d) {
+  return isneg && !allzero(d);
+}
+
+// Index of the lowest element of d[0, n) other than `value`; n when every
+// element is `value`.
+std::size_t firstplacenot(const digit* d, std::size_t n, digit value);
+
+// ---------------------------------------------------------------------------
+// Magnitude comparisons: -1, 0 or 1 as a is below, equal to or above b.
+// Elements compare as signed values, so a malformed one counts where it
+// stands.
+// ---------------------------------------------------------------------------
+
+// Integers of any lengths: the longer significant length is the larger
+// magnitude; at equal lengths the highest place where they differ decides.
+//   {0, -1} against {5}     -> 1   (two significant places against one)
+//   {0, -1} against {0, 2}  -> -1
+int comparesignificant(const digit* a, std::size_t na, const digit* b,
+                       std::size_t nb);
+
+// Fixed-point magnitudes: a[0, na) holds a magnitude times 10^ha, b[0, nb)
+// one times 10^hb.  Place by place from the top with the points aligned, a
+// place one side lacks counting as 0 there.
+//   {5, 1} (ha 1, 1.5) against {0, 5, 1} (hb 2, 1.50)  -> 0
+//   {0, -1} (ha 0) against {5} (hb 0)                  -> -1
+int comparealigned(const digit* a, std::size_t na, std::size_t ha,
+                   const digit* b, std::size_t nb, std::size_t hb);
+
+// ---------------------------------------------------------------------------
+// Whole-place shifts
+// ---------------------------------------------------------------------------
 
 // Magnitude times 10^places, the top places dropped.
 inline void shiftup(std::vector<digit>& digits, std::size_t places) {
@@ -43,6 +88,104 @@ inline void shiftdown(std::vector<digit>& digits, std::size_t places) {
   std::move(digits.end() - kept, digits.end(), digits.begin());
   std::fill(digits.begin() + kept, digits.end(), 0);
 }
+
+// ---------------------------------------------------------------------------
+// Machine words and text
+// ---------------------------------------------------------------------------
+
+// The number of decimal digits of v; 0 has one.
+std::size_t decimallength(std::uint64_t v);
+
+// d[0, n) := the low n digits of v, zeros above them.
+//   wordtodigits(1234, d, 6)  -> d = {4, 3, 2, 1, 0, 0}
+//   wordtodigits(1234, d, 2)  -> d = {4, 3}
+void wordtodigits(std::uint64_t v, digit* d, std::size_t n);
+
+// The value of the well-formed digits d[0, n), n <= 19.
+std::uint64_t digitstoword(const digit* d, std::size_t n);
+
+// Reads d[0, n) into `value`, from the top down: `malformed` or `toolarge`
+// for whichever comes first of a place that holds no digit 0..9 and a
+// value above `limit` (value is then unchanged).
+//   {1, 2, 3} with limit 500   -> fits, 321
+//   {12, 9, 9} with limit 50   -> toolarge (99 is read before the 12)
+//   {12, 9, 0} with limit 500  -> malformed
+enum class wordread { fits, toolarge, malformed };
+wordread readword(const digit* d, std::size_t n, std::uint64_t limit,
+                  std::uint64_t& value);
+
+// Appends d[0, n) to `out` as text, the top place first, an element outside
+// 0..9 as its decimal value: {3, -2, 1} -> "1-23".
+void appendtext(const digit* d, std::size_t n, std::string& out);
+
+// ---------------------------------------------------------------------------
+// Sums and differences
+// ---------------------------------------------------------------------------
+
+// out[0, n) := a + b place by place from the units up, for any element
+// values: each place keeps (signed char)(a + b + carry), less ten for as long
+// as it is above 9, every ten counted into the carry of the next place.
+// Returns the carry out of the top place; with well-formed digits it is 0 or
+// 1 and out holds (a + b) mod 10^n.  out may not overlap a or b.
+digit addplaces(const digit* a, const digit* b, digit* out, std::size_t n);
+
+// out[0, n) := a - b place by place: each place keeps
+// (signed char)(a - b - borrow), plus ten for as long as it is below 0,
+// every ten counted into the borrow.  Returns the final borrow; with
+// well-formed digits it is 0 or 1 and out holds (a - b) mod 10^n.  out may
+// not overlap a or b.
+digit subtractplaces(const digit* a, const digit* b, digit* out, std::size_t n);
+
+// What a kernel below returns when an element of a or b lies outside 0..9;
+// out then holds no meaningful digits.
+constexpr int notdigits = -1;
+
+// The kernels under addplaces and subtractplaces, for well-formed digits:
+// out[0, n) := (a + b + carry) mod 10^n, or (a - b - borrow) mod 10^n, with
+// a carry or borrow of 0 or 1 in; they return the carry or borrow out of the
+// top place, or notdigits.  out may be a or b itself but not overlap them
+// otherwise.
+namespace kernel {
+
+// Eight places to a 64-bit word, on any machine.
+int addportable(const digit* a, const digit* b, digit* out, std::size_t n,
+                int carry);
+int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
+                     int borrow);
+
+#if defined(__SSE2__)
+// Sixteen places to an SSE2 register (every x86-64 machine has them), two
+// registers a step, the last n mod 32 places through the portable kernel.
+int addsse2(const digit* a, const digit* b, digit* out, std::size_t n,
+            int carry);
+int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
+                 int borrow);
+#endif
+
+// The kernel this machine runs.
+inline int add(const digit* a, const digit* b, digit* out, std::size_t n,
+               int carry) {
+#if defined(__SSE2__)
+  return addsse2(a, b, out, n, carry);
+#else
+  return addportable(a, b, out, n, carry);
+#endif
+}
+
+inline int subtract(const digit* a, const digit* b, digit* out, std::size_t n,
+                    int borrow) {
+#if defined(__SSE2__)
+  return subtractsse2(a, b, out, n, borrow);
+#else
+  return subtractportable(a, b, out, n, borrow);
+#endif
+}
+
+} // namespace kernel
+
+// ---------------------------------------------------------------------------
+// Products and quotients
+// ---------------------------------------------------------------------------
 
 // Long multiplication place by place for any element values: for each digit
 // of a, a pass over b with a 32-bit carry, each place keeping temp % 10 and

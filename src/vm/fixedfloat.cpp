@@ -173,11 +173,8 @@ std::string fixedfloat::asstring() const {
   const std::size_t used =
       detail::significantlength(fraction.digits.data(), fraction.digits.size());
   fracstring.insert(0, h - used, '0');
-  const auto firstnonzero =
-      std::find_if(fraction.digits.begin(), fraction.digits.end(),
-                   [](signed char digit) { return digit != 0; });
-  const auto trailing = std::min<std::size_t>(
-      static_cast<std::size_t>(firstnonzero - fraction.digits.begin()),
+  const std::size_t trailing = std::min(
+      detail::firstplacenot(fraction.digits.data(), fraction.digits.size(), 0),
       fracstring.size());
   fracstring.erase(fracstring.size() - trailing);
   out += fracstring;

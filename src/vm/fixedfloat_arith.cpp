@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <stdexcept>
-#include <utility>
 #include <vector>
 
 namespace VELDRA {
@@ -41,40 +40,17 @@ fixedfloat fixedfloat::operator*(fixedfloat x) const {
 
 namespace {
 
-using digitvector = std::vector<detail::digit>;
-
-// The place of `d` that holds 10^power when h places follow the point; zero
-// outside the vector.
-int placeat(const digitvector& d, std::uint64_t h, std::int64_t power) {
-  const std::int64_t index = power + static_cast<std::int64_t>(h);
-  return index >= 0 && index < static_cast<std::int64_t>(d.size())
-             ? d[static_cast<std::size_t>(index)]
-             : 0;
-}
-
 // -1, 0 or 1 as |a| is below, equal to or above |b|, compared place by place
 // from the top with the points aligned.
 int comparemagnitudes(const fixedfloat& a, const fixedfloat& b) {
   const auto& da = a.digits.digits;
   const auto& db = b.digits.digits;
-  const std::uint64_t ha = a.size / 2;
-  const std::uint64_t hb = b.size / 2;
-  const auto top = static_cast<std::int64_t>(
-      std::max(da.size() - std::min<std::uint64_t>(ha, da.size()),
-               db.size() - std::min<std::uint64_t>(hb, db.size())));
-  const auto bottom = -static_cast<std::int64_t>(std::max(ha, hb));
-  for (std::int64_t power = top; power-- > bottom;) {
-    const int x = placeat(da, ha, power);
-    const int y = placeat(db, hb, power);
-    if (x != y) {
-      return x < y ? -1 : 1;
-    }
-  }
-  return 0;
+  return detail::comparealigned(da.data(), da.size(), a.size / 2, db.data(),
+                                db.size(), b.size / 2);
 }
 
 bool isnegative(const fixedfloat& number) {
-  return number.isneg && !detail::allzero(number.digits.digits);
+  return detail::negativevalue(number.isneg, number.digits.digits);
 }
 
 // -1, 0 or 1 as the value of a is below, equal to or above that of b.
@@ -87,60 +63,45 @@ int comparevalues(const fixedfloat& a, const fixedfloat& b) {
   return nega ? -order : order;
 }
 
-void requirewellformed(const fixedfloat& number) {
-  const auto& d = number.digits.digits;
-  if (d.size() != number.size || !detail::wellformed(d.data(), d.size())) {
+// Digits that do not match the length are as malformed as elements outside
+// 0..9, which the sum's kernel reports.
+void requirematchinglength(const fixedfloat& number) {
+  if (number.digits.digits.size() != number.size) {
     throw std::domain_error(detail::message::malformed);
   }
 }
 
-// sum = x + y place by place; true when a carry leaves the top place.
-bool addmagnitudes(const digitvector& x, const digitvector& y,
-                   digitvector& sum) {
-  int carry = 0;
-  for (std::size_t place = 0; place < sum.size(); ++place) {
-    const int total = x[place] + y[place] + carry;
-    carry = total >= 10 ? 1 : 0;
-    sum[place] = static_cast<detail::digit>(total - 10 * carry);
-  }
-  return carry != 0;
-}
-
-// difference = x - y place by place, for x no smaller than y.
-void subtractmagnitudes(const digitvector& x, const digitvector& y,
-                        digitvector& difference) {
-  int borrow = 0;
-  for (std::size_t place = 0; place < difference.size(); ++place) {
-    const int total = x[place] - y[place] - borrow;
-    borrow = total < 0 ? 1 : 0;
-    difference[place] = static_cast<detail::digit>(total + 10 * borrow);
-  }
-}
-
-// a plus b, b taken with the sign `bneg`.  The digits are worked out before
-// the result is made, so a failure makes and logs nothing.
-fixedfloat signedsum(const fixedfloat& a, const fixedfloat& b, bool bneg) {
+// a plus b, b taken with the sign `bneg`.  b is the operator's own copy of
+// its right operand: its digits become those of the result, worked out
+// before the result is made, so a failure makes and logs nothing.
+fixedfloat signedsum(const fixedfloat& a, fixedfloat& b, bool bneg) {
   if (a.size != b.size) {
     throw std::length_error(detail::message::floatsizes);
   }
-  requirewellformed(a);
-  requirewellformed(b);
-  const digitvector& x = a.digits.digits;
-  const digitvector& y = b.digits.digits;
-  digitvector result(x.size());
+  requirematchinglength(a);
+  requirematchinglength(b);
+  const detail::digit* x = a.digits.digits.data();
+  detail::digit* y = b.digits.digits.data();
+  const std::size_t n = b.digits.digits.size();
+  const bool samesigns = a.isneg == bneg;
   bool negative = a.isneg;
-  if (a.isneg == bneg) {
-    if (addmagnitudes(x, y, result) && a.digits.throwwhenover) {
-      throw std::overflow_error(detail::message::overflow);
-    }
+  int carry = 0;
+  if (samesigns) {
+    carry = detail::kernel::add(x, y, y, n, 0);
   } else if (comparemagnitudes(a, b) < 0) {
-    subtractmagnitudes(y, x, result);
+    carry = detail::kernel::subtract(y, x, y, n, 0);
     negative = bneg;
   } else {
-    subtractmagnitudes(x, y, result);
+    carry = detail::kernel::subtract(x, y, y, n, 0);
+  }
+  if (carry == detail::notdigits) {
+    throw std::domain_error(detail::message::malformed);
+  }
+  if (samesigns && carry != 0 && a.digits.throwwhenover) {
+    throw std::overflow_error(detail::message::overflow);
   }
   fixedfloat out(a.size);
-  out.digits.digits = std::move(result);
+  out.digits.digits.swap(b.digits.digits);
   out.isneg = negative && !detail::allzero(out.digits.digits);
   return out;
 }

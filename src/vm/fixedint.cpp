@@ -13,16 +13,6 @@ namespace VELDRA {
 
 namespace {
 
-// Decimal digits of a magnitude: 0 has one.
-std::size_t countdigits(std::uint64_t magnitude) {
-  std::size_t count = 1;
-  while (magnitude >= 10) {
-    magnitude /= 10;
-    ++count;
-  }
-  return count;
-}
-
 // The body shared by the constructors that take a length.  Not a delegating
 // constructor: a number whose value does not fit must never have existed, so
 // no destruction line may follow.
@@ -93,9 +83,10 @@ void fixedint::wholeshiftr() { detail::shiftdown(digits, 1); }
 fixedint& fixedint::operator=(std::int64_t val) {
   const bool shouldbeneg = val < 0;
   // The magnitude in unsigned arithmetic, so INT64_MIN needs no negation.
-  std::uint64_t magnitude = shouldbeneg ? 0 - static_cast<std::uint64_t>(val)
-                                        : static_cast<std::uint64_t>(val);
-  if (size < countdigits(magnitude)) {
+  const std::uint64_t magnitude = shouldbeneg
+                                      ? 0 - static_cast<std::uint64_t>(val)
+                                      : static_cast<std::uint64_t>(val);
+  if (size < detail::decimallength(magnitude)) {
     throw std::out_of_range(detail::message::intbigger);
   }
   if (numsigned) {
@@ -103,24 +94,15 @@ fixedint& fixedint::operator=(std::int64_t val) {
   }
   // Rebuilt at `size` places: a caller who set `size` alone is not written
   // past the end of the vector.
-  digits.assign(size, 0);
-  for (std::size_t place = 0; magnitude != 0; ++place) {
-    digits[place] = static_cast<signed char>(magnitude % 10);
-    magnitude /= 10;
-  }
+  digits.resize(size);
+  detail::wordtodigits(magnitude, digits.data(), digits.size());
   return *this;
 }
 
 std::string fixedint::asstring() const {
   std::string out;
   out.reserve(digits.size() + 1);
-  for (auto place = digits.rbegin(); place != digits.rend(); ++place) {
-    if (*place >= 0 && *place <= 9) {
-      out.push_back(static_cast<char>('0' + *place));
-    } else {
-      out += std::to_string(*place);
-    }
-  }
+  detail::appendtext(digits.data(), digits.size(), out);
   // Leading zeros go, one digit stays: the cut works on the text, so it
   // also applies where a malformed element rendered as several characters.
   const std::size_t first = out.find_first_not_of('0');
@@ -136,21 +118,17 @@ std::string fixedint::asstring() const {
 }
 
 std::int64_t fixedint::getasstdint() const {
-  const std::size_t used =
-      detail::significantlength(digits.data(), digits.size());
   const std::uint64_t limit =
       static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) +
       (isneg ? 1 : 0);
   std::uint64_t magnitude = 0;
-  for (std::size_t place = used; place-- > 0;) {
-    const signed char digit = digits[place];
-    if (digit < 0 || digit > 9) {
-      throw std::overflow_error(detail::message::malformedint64);
-    }
-    if (magnitude > (limit - static_cast<std::uint64_t>(digit)) / 10) {
-      throw std::overflow_error(detail::message::notint64);
-    }
-    magnitude = magnitude * 10 + static_cast<std::uint64_t>(digit);
+  switch (detail::readword(digits.data(), digits.size(), limit, magnitude)) {
+  case detail::wordread::malformed:
+    throw std::overflow_error(detail::message::malformedint64);
+  case detail::wordread::toolarge:
+    throw std::overflow_error(detail::message::notint64);
+  case detail::wordread::fits:
+    break;
   }
   // -2^63 is the one magnitude without a positive int64_t counterpart.
   return isneg ? static_cast<std::int64_t>(0 - magnitude)

@@ -10,78 +10,30 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <ostream>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace VELDRA {
 
 namespace {
 
-// One past the highest place where a and b differ; 0 when they are equal.
-// Eight places are compared at a time from the top.
-std::size_t differencelength(const detail::digit* a, const detail::digit* b,
-                             std::size_t n) {
-  for (; n >= 8; n -= 8) {
-    std::uint64_t worda;
-    std::uint64_t wordb;
-    std::memcpy(&worda, a + n - 8, sizeof worda);
-    std::memcpy(&wordb, b + n - 8, sizeof wordb);
-    if (worda != wordb) {
-      break;
-    }
-  }
-  while (n > 0 && a[n - 1] == b[n - 1]) {
-    --n;
-  }
-  return n;
-}
-
-// -1, 0 or 1 as a[0, n) is below, equal to or above b[0, n), the highest
-// differing place deciding.
-int comparetop(const detail::digit* a, const detail::digit* b, std::size_t n) {
-  const std::size_t differ = differencelength(a, b, n);
-  if (differ == 0) {
-    return 0;
-  }
-  return a[differ - 1] < b[differ - 1] ? -1 : 1;
-}
-
-// -1, 0 or 1 as |a| is below, equal to or above |b|: the significant digits
-// decide, compared from the top as signed values.
-int comparemagnitudes(const fixedint& a, const fixedint& b) {
-  const detail::digit* da = a.digits.data();
-  const detail::digit* db = b.digits.data();
-  const std::size_t n = a.digits.size();
-  if (n != b.digits.size()) {
-    const std::size_t la = detail::significantlength(da, n);
-    const std::size_t lb = detail::significantlength(db, b.digits.size());
-    if (la != lb) {
-      return la < lb ? -1 : 1;
-    }
-    return comparetop(da, db, la);
-  }
-  // Equal lengths, one pass from the top: above the highest difference both
-  // agree, so a significant digit there puts both lengths above it and the
-  // differing place decides; otherwise a zero at that place is the shorter.
-  const std::size_t differ = differencelength(da, db, n);
-  if (differ == 0) {
-    return 0;
-  }
-  const detail::digit x = da[differ - 1];
-  const detail::digit y = db[differ - 1];
-  if ((x != 0 && y != 0) ||
-      detail::significantlength(da + differ, n - differ) != 0) {
-    return x < y ? -1 : 1;
-  }
-  return x == 0 ? -1 : 1;
-}
-
 void requireequallengths(const fixedint& a, const fixedint& b) {
   if (a.size != b.size) {
     throw std::length_error(detail::message::intsizes);
   }
+}
+
+// x.getcopy() for a number the caller owns and no longer needs: the same
+// creation lines and flags, x's digits moved instead of copied.
+fixedint takeover(fixedint& x) {
+  fixedint newcopy(x.size);
+  newcopy.isneg = x.isneg;
+  newcopy.numsigned = x.numsigned;
+  newcopy.throwwhenover = x.throwwhenover;
+  newcopy.digits.swap(x.digits);
+  return newcopy;
 }
 
 // Set while a sum of mixed signs re-runs itself with the operands' magnitudes
@@ -116,34 +68,30 @@ private:
 // The sum of two numbers whose signs differ: the negative operand's
 // magnitude is subtracted from the other's place by place; a final borrow
 // means the negative one was larger, and the difference is taken again the
-// other way round.
-fixedint addmixedsigns(const fixedint& self, const fixedint& x) {
-  fixedint a(self);
-  fixedint b(x);
+// other way round.  x is the operator's own copy of its right operand.
+fixedint addmixedsigns(const fixedint& self, fixedint& x) {
+  // The sum's copies of both operands show only as their destruction lines
+  // at the end: one takes over x's digits, the other is an empty stand-in.
+  fixedint other(std::move(x));
+  fixedint standin(std::move(x));
   fixedint result(self.size);
-  // Signs differ, so this never holds; the comparison stays for the copy it
-  // leaves in the trace.
-  static_cast<void>(a == b);
-  if (a < b) {
-    a = b;
-    b = self;
+  // a == b, then a < b on copies of b: < runs > on a further copy and, when
+  // this number is the negative one, != on another, which runs == on one
+  // more.  The signs differ, so every answer is known; what shows is each
+  // copy's destruction line, left here by an empty stand-in.
+  for (int copies = self.isneg ? 5 : 3; copies > 0; --copies) {
+    const fixedint copy(std::move(x));
   }
-  result.isneg = a.isneg;
-  signed char carry = 0;
-  for (std::size_t place = 0; place < self.size; ++place) {
-    auto temp =
-        static_cast<signed char>(a.digits[place] - b.digits[place] - carry);
-    carry = 0;
-    while (temp < 0) {
-      temp = static_cast<signed char>(temp + 10);
-      ++carry;
-    }
-    result.digits[place] = temp;
-  }
-  if (carry > 0 && !reversing) {
+  const fixedint& positive = self.isneg ? other : self;
+  const fixedint& negative = self.isneg ? self : other;
+  result.isneg = positive.isneg;
+  const signed char borrow =
+      detail::subtractplaces(positive.digits.data(), negative.digits.data(),
+                             result.digits.data(), self.size);
+  if (borrow > 0 && !reversing) {
     const reversalscope scope;
-    result = b.abs() - a.abs();
-    result.isneg = !a.isneg;
+    result = negative.abs() - positive.abs();
+    result.isneg = !positive.isneg;
   }
   return result;
 }
@@ -160,7 +108,8 @@ bool fixedint::operator>(fixedint x) const {
   if (isneg != x.isneg) {
     return !isneg;
   }
-  const int order = comparemagnitudes(*this, x);
+  const int order = detail::comparesignificant(
+      digits.data(), digits.size(), x.digits.data(), x.digits.size());
   return isneg ? order < 0 : order > 0;
 }
 
@@ -176,17 +125,8 @@ fixedint fixedint::operator+(fixedint x) {
   }
   // Same signs (or this number unsigned): magnitudes add, this sign stays.
   out.isneg = isneg;
-  signed char carry = 0;
-  for (std::size_t place = 0; place < size; ++place) {
-    auto temp =
-        static_cast<signed char>(digits[place] + x.digits[place] + carry);
-    carry = 0;
-    while (temp > 9) {
-      temp = static_cast<signed char>(temp - 10);
-      ++carry;
-    }
-    out.digits[place] = temp;
-  }
+  const signed char carry = detail::addplaces(digits.data(), x.digits.data(),
+                                              out.digits.data(), size);
   if (carry > 0) {
     if (throwwhenover) {
       throw std::overflow_error(detail::message::overflow);
@@ -199,14 +139,18 @@ fixedint fixedint::operator+(fixedint x) {
     *this = std::int64_t{0};
     digits[0] = carry;
   }
-  return fixedint(out);
+  // The sum is a copy of out, which is then destroyed: it takes out's
+  // digits instead, and out still leaves its line.
+  return fixedint(std::move(out));
 }
 
 fixedint fixedint::operator-(fixedint x) {
-  fixedint tempcopy = x.getcopy();
+  fixedint tempcopy = takeover(x);
   tempcopy.flipsign();
   const signedscope scope(*this);
-  return *this + tempcopy;
+  // The sum's copy of tempcopy takes its digits; both are destroyed where
+  // a copy and tempcopy were.
+  return *this + std::move(tempcopy);
 }
 
 fixedint fixedint::operator*(fixedint x) const {
@@ -230,24 +174,20 @@ using detail::digit;
 
 // A zero with its sign set counts as zero here, not as a negative number.
 bool isnegative(const fixedint& number) {
-  return number.isneg && !detail::allzero(number.digits);
+  return detail::negativevalue(number.isneg, number.digits);
 }
 
 void requirewellformed(const fixedint& number) {
-  if (!detail::wellformed(number.digits.data(), number.digits.size())) {
-    throw std::domain_error(detail::message::malformed);
-  }
+  detail::requirewellformed(number.digits.data(), number.digits.size());
 }
 
 // The lowest place that does not hold `skip`, checked to hold a digit;
 // digits.size() when every place holds `skip`.
-std::size_t firstplacenot(const fixedint& number, digit skip) {
+std::size_t steppingplace(const fixedint& number, digit skip) {
   const auto& d = number.digits;
-  const auto place = static_cast<std::size_t>(
-      std::find_if(d.begin(), d.end(), [skip](digit v) { return v != skip; }) -
-      d.begin());
-  if (place < d.size() && (d[place] < 0 || d[place] > 9)) {
-    throw std::domain_error(detail::message::malformed);
+  const std::size_t place = detail::firstplacenot(d.data(), d.size(), skip);
+  if (place < d.size()) {
+    detail::requirewellformed(d.data() + place, 1);
   }
   return place;
 }
@@ -267,7 +207,7 @@ void overflowstep(fixedint& number, digit wrapped) {
 // Magnitude plus one in place: the nines below the first other digit become
 // zeros.  A magnitude of all nines wraps to zero.
 void incrementmagnitude(fixedint& number) {
-  const std::size_t place = firstplacenot(number, 9);
+  const std::size_t place = steppingplace(number, 9);
   if (place == number.digits.size()) {
     overflowstep(number, 0);
     return;
@@ -278,7 +218,7 @@ void incrementmagnitude(fixedint& number) {
 
 // Magnitude minus one in place; false, the number untouched, for a zero.
 bool decrementmagnitude(fixedint& number) {
-  const std::size_t place = firstplacenot(number, 0);
+  const std::size_t place = steppingplace(number, 0);
   if (place == number.digits.size()) {
     return false;
   }
@@ -336,14 +276,10 @@ std::uint64_t placecount(const fixedint& count, std::uint64_t limit) {
   if (isnegative(count)) {
     throw std::domain_error(detail::message::negativeshift);
   }
-  std::uint64_t places = 0;
-  for (std::size_t place = count.digits.size(); place-- > 0;) {
-    if (places > limit / 10) {
-      return limit;
-    }
-    places = places * 10 + static_cast<std::uint64_t>(count.digits[place]);
-  }
-  return std::min(places, limit);
+  // A count above the limit leaves `places` at the limit.
+  std::uint64_t places = limit;
+  detail::readword(count.digits.data(), count.digits.size(), limit, places);
+  return places;
 }
 
 fixedint shifted(const fixedint& number, const fixedint& count, bool up) {
