@@ -649,20 +649,6 @@ void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 
 namespace {
 
-// The value of the n decimal digits d, least significant first, if it fits
-// a word.
-bool wordvalue(const digit* d, size_t n, std::uint64_t& value) {
-  value = 0;
-  for (size_t i = n; i-- > 0;) {
-    const auto place = static_cast<std::uint64_t>(d[i]);
-    if (value > (UINT64_MAX - place) / 10) {
-      return false;
-    }
-    value = value * 10 + place;
-  }
-  return true;
-}
-
 // A number below B^k on limbs, and how many of them are significant.
 struct lownumber {
   std::vector<limb> limbs;
@@ -738,8 +724,8 @@ void power(const digit* base, std::size_t nbase, const digit* exponent,
   lownumber x =
       powers.pack(base, significantlength(base, std::min(nbase, outlen)));
   nexp = significantlength(exponent, nexp);
-  std::uint64_t e;
-  if (wordvalue(exponent, nexp, e)) {
+  std::uint64_t e = 0;
+  if (readword(exponent, nexp, UINT64_MAX, e) == wordread::fits) {
     powers.raise(x, e);
   } else {
     // A decimal digit at a time from the top: x^10 times x^digit.
