@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -293,6 +294,62 @@ void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
   const std::size_t kept = std::min(outlen, full.size());
   std::copy(full.begin(), full.begin() + kept, out);
   std::fill(out + kept, out + outlen, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Decimal text
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// True when every character is an ASCII digit.  No early exit, so that the
+// loop over a long text vectorizes.
+bool alldigits(std::string_view text) {
+  unsigned bad = 0;
+  for (const char c : text) {
+    bad |= static_cast<unsigned char>(c - '0') > 9 ? 1u : 0u;
+  }
+  return bad == 0;
+}
+
+} // namespace
+
+bool readdecimal(std::string_view text, bool allowpoint, decimaltext& parts) {
+  parts.negative = !text.empty() && text.front() == '-';
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    text.remove_prefix(1);
+  }
+  const std::size_t point =
+      allowpoint ? text.find('.') : std::string_view::npos;
+  const std::string_view integer = text.substr(0, point);
+  const std::string_view fraction = point == std::string_view::npos
+                                        ? std::string_view()
+                                        : text.substr(point + 1);
+  // A second point lands in the fraction and fails the digit test there.
+  if (integer.empty() && fraction.empty()) {
+    return false;
+  }
+  if (!alldigits(integer) || !alldigits(fraction)) {
+    return false;
+  }
+  parts.integer =
+      integer.substr(std::min(integer.find_first_not_of('0'), integer.size()));
+  // npos + 1 is 0: a fraction of zeros only leaves nothing.
+  parts.fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
+  return true;
+}
+
+void placesfromtext(std::string_view text, digit* out) {
+  std::transform(text.rbegin(), text.rend(), out,
+                 [](char c) { return static_cast<digit>(c - '0'); });
+}
+
+void appendplaces(const digit* d, std::size_t n, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + n);
+  std::transform(std::make_reverse_iterator(d + n),
+                 std::make_reverse_iterator(d), out.begin() + start,
+                 [](digit v) { return static_cast<char>('0' + v); });
 }
 
 } // namespace detail

@@ -209,4 +209,11 @@ std::ostream& operator<<(std::ostream& out, const fixedfloat& number) {
   return out << number.asstring();
 }
 
+// As the float constructor; the text assignment lives in text.cpp.
+fixedfloat::fixedfloat(std::uint64_t length, std::string_view text)
+    : digits(0) {
+  startfloat(*this, length);
+  *this = text;
+}
+
 } // namespace VELDRA

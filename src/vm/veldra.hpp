@@ -12,6 +12,10 @@
 //                 fixedfloat f(8); f = 78.9f;  f.asstring()  -> "78.9"
 //                 (f * g) truncates toward zero at four fraction digits
 //
+// Both also take exact decimal text ("19.99", "-12345678901234567890", by
+// construction, assignment or std::istream >>) and give the nearest double
+// (asdouble).
+//
 // Every object made, resized or destroyed writes a line to the in-memory
 // trace `logstream`.  Nothing reaches the disk during a normal run: when the
 // process ends through std::terminate (an uncaught exception, or a direct
@@ -28,6 +32,7 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace VELDRA {
@@ -92,6 +97,15 @@ public:
   // `length` digits holding `initial`; std::out_of_range "Input int bigger
   // than size!" when it has more digits than `length`.
   fixedint(std::uint64_t length, std::int64_t initial);
+  // `length` digits holding the decimal text `text`, read as by the text
+  // assignment below.  Logs the three lines of fixedint(length); a refused
+  // text then fails the construction (no destruction line), as a value too
+  // long does above.
+  //   fixedint(20, "-12345678901234567890").asstring()
+  //                             -> "-12345678901234567890"
+  //   fixedint(3, "000123")     -> 123   (leading zeros do not count)
+  //   fixedint(3, "1234")       -> throws std::out_of_range
+  fixedint(std::uint64_t length, std::string_view text);
   // Copies and moves log nothing; a moved-from number has length 0.
   fixedint(const fixedint& other);
   fixedint(fixedint&& other) noexcept;
@@ -112,6 +126,17 @@ public:
   // bigger than size!" (number unchanged) when it does not fit.  With
   // numsigned false the sign of `val` is dropped and isneg kept.
   fixedint& operator=(std::int64_t val);
+  // Stores a decimal text, the length unchanged: an optional '+' or '-',
+  // then one or more ASCII digits, nothing else (no spaces, separators or
+  // exponent).  "-0" gives negative zero, as asstring writes it.  Makes no
+  // number and logs nothing.  Refused, the number unchanged: more
+  // significant digits than `size` (leading zeros do not count, so "0" fits
+  // even length 0) std::out_of_range "Input int bigger than size!"; any other
+  // text, "" included, std::invalid_argument "Text is not a decimal
+  // integer!".  With numsigned false the sign is dropped and isneg kept, as
+  // for int64_t.  asstring() of a number of length 1 or more reads back equal.
+  //   n = "-007"  -> -7        n = "1e5", " 1", "+", "1.0"  -> throw
+  fixedint& operator=(std::string_view text);
   // The integer part of `val` as a number of length val.size.  The sign
   // stays behind: a negative fixedfloat gives its magnitude.
   fixedint& operator=(const fixedfloat& val);
@@ -121,6 +146,13 @@ public:
   std::string asstring() const;
   // The value as int64_t; std::overflow_error when it does not fit.
   std::int64_t getasstdint() const;
+  // The nearest double to the value (correctly rounded, ties to even):
+  // infinity of the number's sign beyond the double range, -0.0 for -0.
+  // std::domain_error "Malformed digits!" for an element outside 0..9.
+  // Makes no number and logs nothing.
+  //   fixedint(20, "12345678901234567891").asdouble()
+  //                                      -> 12345678901234567168.0
+  double asdouble() const;
   // The digits without leading zeros, least significant first; empty for
   // zero.
   std::vector<signed char> getshorteneddigits() const;
@@ -206,6 +238,12 @@ public:
 
 // Writes asstring(): std::cout << fixedint(4, -42) prints -42.
 std::ostream& operator<<(std::ostream& out, const fixedint& number);
+// Reads one whitespace-delimited token as text for operator=.  A refused
+// token sets failbit and leaves the number as it was, as for built-in
+// numbers (std::ios_base::failure only when the stream's exception mask asks
+// for it).  Logs nothing.
+//   std::istringstream in("42 4x");  in >> n  -> 42;  in >> n  -> fails, 42
+std::istream& operator>>(std::istream& in, fixedint& number);
 
 // ---------------------------------------------------------------------------
 // fixedfloat
@@ -234,6 +272,10 @@ public:
   // object!" follows).
   //   fixedfloat(8, -1.5f).asstring()  -> "-1.5"
   fixedfloat(std::uint64_t length, float val);
+  // fixedfloat(length), then the text assignment below; a refused text
+  // fails the construction as a refused float does.
+  //   fixedfloat(8, "19.99").asstring()  -> "19.99"
+  fixedfloat(std::uint64_t length, std::string_view text);
   fixedfloat(const fixedfloat& other);
   fixedfloat& operator=(const fixedfloat& other) = default;
   ~fixedfloat();
@@ -260,10 +302,29 @@ public:
   // in fixedfloat!" (integer part kept) when the fraction needs more than h
   // places.
   fixedfloat& operator=(float val);
+  // The exact value of a decimal text: an optional '+' or '-', digits, and
+  // optionally '.' and more digits, at least one digit in all ("78.9",
+  // "-0.05", ".5", "5.", "5"; not "."), nothing else.  Leading zeros of the
+  // integer part and trailing zeros of the fraction do not count against h
+  // ("00012.50" fits h = 2); "-0.0" gives negative zero.  Makes no number
+  // and logs nothing; the length and the flags of `digits` stay.  Refused,
+  // the number unchanged (checked in this order): more than h integer
+  // digits std::out_of_range "Integer part of text too big to fit in
+  // fixedfloat!", more than h fraction digits std::length_error "Fraction of
+  // text too big to fit in fixedfloat!" (the float path's types), any other
+  // text std::invalid_argument "Text is not a decimal number!".  asstring()
+  // of a number reads back equal.
+  fixedfloat& operator=(std::string_view text);
 
   // "-" when negative, the integer digits ("0" at least), ".", the fraction
   // without trailing zeros ("0" at least): "78.9", "-0.05", "5.0", "-0.0".
   std::string asstring() const;
+  // The nearest double to the value (correctly rounded, ties to even):
+  // infinity of the number's sign beyond the double range, -0.0 for a
+  // negative zero.  std::domain_error "Malformed digits!" for an element
+  // outside 0..9.  Makes no number and logs nothing.
+  //   fixedfloat(8, "0.1").asdouble()  -> 0.1 (the double nearest 1/10)
+  double asdouble() const;
 
   // Logged copies: made as fixedfloat(size) (its creation lines), then
   // taking this number's digits, sign and flags (those of `digits` too).
@@ -304,6 +365,10 @@ public:
 // Writes asstring() (which makes and logs its scratch numbers):
 // std::cout << fixedfloat(8, 0.5f) prints 0.5.
 std::ostream& operator<<(std::ostream& out, const fixedfloat& number);
+// Reads one whitespace-delimited token as text for operator=, as the
+// fixedint form does: a refused token sets failbit, the number unchanged.
+//   std::istringstream("19.99") >> f  -> 19.99
+std::istream& operator>>(std::istream& in, fixedfloat& number);
 
 } // namespace VELDRA
 
