@@ -297,7 +297,7 @@ void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 }
 
 // ---------------------------------------------------------------------------
-// Decimal text
+// Decimal text and rounding
 // ---------------------------------------------------------------------------
 
 namespace {
@@ -350,6 +350,32 @@ void appendplaces(const digit* d, std::size_t n, std::string& out) {
   std::transform(std::make_reverse_iterator(d + n),
                  std::make_reverse_iterator(d), out.begin() + start,
                  [](digit v) { return static_cast<char>('0' + v); });
+}
+
+dropped weighplaces(const digit* d, std::size_t k) {
+  if (k == 0) {
+    return dropped::zero;
+  }
+  const digit top = d[k - 1];
+  const bool restzero = significantlength(d, k - 1) == 0;
+  if (top == 0 && restzero) {
+    return dropped::zero;
+  }
+  if (top != 5) {
+    return top < 5 ? dropped::belowhalf : dropped::abovehalf;
+  }
+  return restzero ? dropped::half : dropped::abovehalf;
+}
+
+bool incrementat(digit* d, std::size_t n, std::size_t place) {
+  for (; place < n; ++place) {
+    if (d[place] != 9) {
+      ++d[place];
+      return false;
+    }
+    d[place] = 0;
+  }
+  return true;
 }
 
 } // namespace detail

@@ -80,7 +80,7 @@ void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
             digit* quotient, std::size_t nq, digit* remainder, std::size_t nr);
 
 // ---------------------------------------------------------------------------
-// Decimal text
+// Decimal text and rounding
 // ---------------------------------------------------------------------------
 
 // A decimal text taken apart, as views into it: the sign, the integer digits
@@ -105,6 +105,15 @@ void placesfromtext(std::string_view text, digit* out);
 
 // Appends the well-formed places d[0, n) as ASCII digits, top place first.
 void appendplaces(const digit* d, std::size_t n, std::string& out);
+
+// What the well-formed places d[0, k), about to be rounded away, are worth
+// against half a unit of place k.
+enum class dropped { zero, belowhalf, half, abovehalf };
+dropped weighplaces(const digit* d, std::size_t k);
+
+// Adds one at `place` of the well-formed d[0, n), carrying upward; true when
+// the carry leaves d[n - 1] (the places then hold the sum modulo 10^n).
+bool incrementat(digit* d, std::size_t n, std::size_t place);
 
 } // namespace detail
 } // namespace VELDRA

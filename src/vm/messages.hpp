@@ -42,6 +42,7 @@ constexpr const char* malformed = "Malformed digits!";
 constexpr const char* divisionbyzero = "Division by zero!";
 constexpr const char* negativeexponent = "Negative exponent!";
 constexpr const char* negativeshift = "Negative shift count!";
+constexpr const char* unknownroundmode = "Unknown rounding mode!";
 
 } // namespace message
 } // namespace detail

@@ -14,7 +14,8 @@
 //
 // Both also take exact decimal text ("19.99", "-12345678901234567890", by
 // construction, assignment or std::istream >>) and give the nearest double
-// (asdouble).
+// (asdouble); fixedfloat divides, rounds by the usual modes and changes
+// length.
 //
 // Every object made, resized or destroyed writes a line to the in-memory
 // trace `logstream`.  Nothing reaches the disk during a normal run: when the
@@ -245,6 +246,18 @@ std::ostream& operator<<(std::ostream& out, const fixedint& number);
 //   std::istringstream in("42 4x");  in >> n  -> 42;  in >> n  -> fails, 42
 std::istream& operator>>(std::istream& in, fixedint& number);
 
+// How round() treats the digits it drops (the rounding modes of the decimal
+// arithmetic standard), shown rounding to whole numbers:
+//              2.5   2.6  -2.5  -2.4   3.5
+//   down        2     2    -2    -2     3    toward zero
+//   up          3     3    -3    -3     4    away from zero
+//   halfup      3     3    -3    -2     4    nearest; a half away from zero
+//   halfdown    2     3    -2    -2     3    nearest; a half toward zero
+//   halfeven    2     3    -2    -2     4    nearest; a half to an even digit
+//   ceiling     3     3    -2    -2     4    toward +infinity
+//   floor       2     2    -3    -3     3    toward -infinity
+enum class roundmode { down, up, halfup, halfdown, halfeven, ceiling, floor };
+
 // ---------------------------------------------------------------------------
 // fixedfloat
 // ---------------------------------------------------------------------------
@@ -282,6 +295,15 @@ public:
 
   // Makes this number zero with `length` digits.
   void init(std::uint64_t length);
+  // A new even length keeping the value where it fits: fraction digits
+  // beyond the new h are truncated toward zero, integer digits beyond it
+  // dropped, and a zero result is not negative.  In place, through
+  // digits.resize: logs "Resize requested in fixedint.", "Resizing Digits
+  // to: " + length, "Done.".  std::runtime_error "length should be able to
+  // be divided by 2!" for an odd length, nothing logged, number unchanged.
+  //   fixedfloat f(8, "12.3456");  f.resize(4)  -> 12.34
+  //   f.resize(2)  -> 2.3;  then f.resize(8)    -> 2.3
+  void resize(std::uint64_t length);
 
   // New numbers of length `size`: the integer digits (magnitude) in places
   // 0..h-1, and the fraction digits read as an integer (78.9 -> 9000).
@@ -349,6 +371,31 @@ public:
   // digits above h dropped.  std::length_error "Size is not equal!" for
   // different lengths.
   fixedfloat operator*(fixedfloat x) const;
+  // The quotient truncated toward zero at h fraction digits, integer digits
+  // above h dropped, as * does; negative when the signs differ, floatsigned
+  // holds and the quotient is not zero.  Logs only the result's creation
+  // lines (those of fixedfloat(size)).  Before anything is made:
+  // std::length_error "Size is not equal!" for different lengths,
+  // std::domain_error "Malformed digits!" for an element outside 0..9 and
+  // "Division by zero!" for zero or -0.
+  //   fixedfloat(8, "1") / fixedfloat(8, "3")     -> 0.3333
+  //   fixedfloat(8, "-7.5") / fixedfloat(8, "2")  -> -3.75
+  //   fixedfloat(4, "50") / fixedfloat(4, "0.5")  -> 0.0   (100 wrapped)
+  fixedfloat operator/(fixedfloat x) const;
+  // This number with the fraction beyond `places` digits rounded away by
+  // `mode`, as a new number of the same length made by fixedfloat(size),
+  // whose creation lines are the whole trace.  A carry may reach the
+  // integer part; leaving the length, it wraps as + does
+  // (std::overflow_error "Overflow occured." when digits.throwwhenover).
+  // places >= h gives an equal copy.  A zero result is not negative.
+  // std::invalid_argument "Unknown rounding mode!" for a value outside
+  // roundmode, std::domain_error "Malformed digits!" for an element outside
+  // 0..9, before anything is made.
+  //   fixedfloat(8, "2.345").round(2, roundmode::halfeven)  -> 2.34
+  //   fixedfloat(8, "-2.345").round(2, roundmode::halfup)   -> -2.35
+  //   fixedfloat(8, "-2.341").round(2, roundmode::floor)    -> -2.35
+  //   fixedfloat(8, "9999.5").round(0, roundmode::halfup)   -> 0.0 (wrapped)
+  fixedfloat round(std::uint64_t places, roundmode mode) const;
   // The exact signed sum and difference of numbers of equal length
   // (std::length_error "Size is not equal!" otherwise).  Integer digits
   // above h are dropped, as * drops them, unless this number's
