@@ -142,7 +142,7 @@ struct fixedintfromtext {
   std::string text;
   explicit fixedintfromtext(std::size_t n)
       : length(n), text(digittext(randomdigits(n, 1))) {}
-  void operator()() { benchmark::DoNotOptimize(fixedint(length, text)); }
+  void operator()() const { benchmark::DoNotOptimize(fixedint(length, text)); }
 };
 
 struct fixedfloatproduct {
@@ -158,7 +158,7 @@ struct fixedfloatquotient {
   fixedfloat a, b;
   explicit fixedfloatquotient(std::size_t n)
       : a(randomfloat(n, 1)), b(randomfloat(n, 2)) {}
-  void operator()() { benchmark::DoNotOptimize(a / b); }
+  void operator()() const { benchmark::DoNotOptimize(a / b); }
 };
 
 // Half the fraction places rounded away, half to even.
@@ -167,7 +167,7 @@ struct fixedfloatround {
   std::uint64_t places;
   explicit fixedfloatround(std::size_t n)
       : a(randomfloat(n, 1)), places(n / 4) {}
-  void operator()() {
+  void operator()() const {
     benchmark::DoNotOptimize(a.round(places, VELDRA::roundmode::halfeven));
   }
 };

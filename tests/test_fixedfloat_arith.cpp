@@ -231,7 +231,7 @@ TEST(Asdouble, MatchesStrtodOfAsstring) {
     const fixedfloat f = floatof(length, source.digits(length), source.coin());
     expectnearest(n.asdouble(), n.asstring());
     expectnearest(f.asdouble(), f.asstring());
-    cap.reset();
+    tracecapture::reset();
   }
   const fixedint n(17, "9007199254740993"); // 2^53 + 1: a tie, to even
   EXPECT_EQ(n.asdouble(), 9007199254740992.0);

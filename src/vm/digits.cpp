@@ -353,9 +353,6 @@ void appendplaces(const digit* d, std::size_t n, std::string& out) {
 }
 
 dropped weighplaces(const digit* d, std::size_t k) {
-  if (k == 0) {
-    return dropped::zero;
-  }
   const digit top = d[k - 1];
   const bool restzero = significantlength(d, k - 1) == 0;
   if (top == 0 && restzero) {

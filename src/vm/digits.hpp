@@ -106,8 +106,8 @@ void placesfromtext(std::string_view text, digit* out);
 // Appends the well-formed places d[0, n) as ASCII digits, top place first.
 void appendplaces(const digit* d, std::size_t n, std::string& out);
 
-// What the well-formed places d[0, k), about to be rounded away, are worth
-// against half a unit of place k.
+// What the well-formed places d[0, k), k >= 1, about to be rounded away,
+// are worth against half a unit of place k.
 enum class dropped { zero, belowhalf, half, abovehalf };
 dropped weighplaces(const digit* d, std::size_t k);
 
