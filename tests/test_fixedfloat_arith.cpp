@@ -118,15 +118,13 @@ TEST(FixedfloatRound, TiesAndNonTiesOfBothSigns) {
   const struct {
     roundmode mode;
     const char* expected[5];
-  } table[] = {
-      {roundmode::down, {"2.0", "2.0", "-2.0", "-2.0", "3.0"}},
-      {roundmode::up, {"3.0", "3.0", "-3.0", "-3.0", "4.0"}},
-      {roundmode::halfup, {"3.0", "3.0", "-3.0", "-2.0", "4.0"}},
-      {roundmode::halfdown, {"2.0", "3.0", "-2.0", "-2.0", "3.0"}},
-      {roundmode::halfeven, {"2.0", "3.0", "-2.0", "-2.0", "4.0"}},
-      {roundmode::ceiling, {"3.0", "3.0", "-2.0", "-2.0", "4.0"}},
-      {roundmode::floor, {"2.0", "2.0", "-3.0", "-3.0", "3.0"}},
-  };
+  } table[] = {{roundmode::down, {"2.0", "2.0", "-2.0", "-2.0", "3.0"}},
+               {roundmode::up, {"3.0", "3.0", "-3.0", "-3.0", "4.0"}},
+               {roundmode::halfup, {"3.0", "3.0", "-3.0", "-2.0", "4.0"}},
+               {roundmode::halfdown, {"2.0", "3.0", "-2.0", "-2.0", "3.0"}},
+               {roundmode::halfeven, {"2.0", "3.0", "-2.0", "-2.0", "4.0"}},
+               {roundmode::ceiling, {"3.0", "3.0", "-2.0", "-2.0", "4.0"}},
+               {roundmode::floor, {"2.0", "2.0", "-3.0", "-3.0", "3.0"}}};
   for (const auto& row : table) {
     for (int i = 0; i < 5; ++i) {
       EXPECT_EQ(fixedfloat(8, values[i]).round(0, row.mode).asstring(),
