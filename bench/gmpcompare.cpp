@@ -95,6 +95,25 @@ void timegmpremainder(benchmark::State& state) {
       true);
 }
 
+void timegmpfloatquotient(benchmark::State& state) {
+  integer scale;
+  powerof10(scale, static_cast<std::size_t>(state.range(0)) / 2);
+  timegmp(state, [&scale](operands& v) {
+    mpz_mul(v.result.get(), v.a.get(), scale.get());
+    mpz_tdiv_q(v.result.get(), v.result.get(), v.b.get());
+  });
+}
+
+void timegmpfromtext(benchmark::State& state) {
+  const std::string text =
+      digittext(randomdigits(static_cast<std::size_t>(state.range(0)), 1));
+  integer value;
+  for (auto _ : state) {
+    mpz_set_str(value.get(), text.c_str(), 10);
+    benchmark::ClobberMemory();
+  }
+}
+
 void timegmppower(benchmark::State& state) {
   timegmp(state, [](operands& v) {
     mpz_powm_ui(v.result.get(), v.a.get(), 257, v.modulus.get());

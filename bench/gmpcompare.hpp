@@ -19,6 +19,10 @@ void timegmpfloatproduct(benchmark::State& state);
 // fixedint / and %: a by a divisor of n/2 digits, truncated.
 void timegmpquotient(benchmark::State& state);
 void timegmpremainder(benchmark::State& state);
+// fixedfloat /: (a × 10^(n/2)) / b, truncated.
+void timegmpfloatquotient(benchmark::State& state);
+// fixedint(length, text): the decimal text of a read into a number.
+void timegmpfromtext(benchmark::State& state);
 // fixedint ^ 257: a^257 mod 10^n.
 void timegmppower(benchmark::State& state);
 

@@ -136,11 +136,53 @@ struct fixedinttext {
   void operator()() const { benchmark::DoNotOptimize(a.asstring()); }
 };
 
+// Construction from the decimal text of n random digits.
+struct fixedintfromtext {
+  std::size_t length;
+  std::string text;
+  explicit fixedintfromtext(std::size_t n)
+      : length(n), text(digittext(randomdigits(n, 1))) {}
+  void operator()() const { benchmark::DoNotOptimize(fixedint(length, text)); }
+};
+
 struct fixedfloatproduct {
   fixedfloat a, b;
   explicit fixedfloatproduct(std::size_t n)
       : a(randomfloat(n, 1)), b(randomfloat(n, 2)) {}
   void operator()() const { benchmark::DoNotOptimize(a * b); }
+};
+
+// Full-length operands: the long division runs h + 1 quotient places over a
+// divisor of n places.
+struct fixedfloatquotient {
+  fixedfloat a, b;
+  explicit fixedfloatquotient(std::size_t n)
+      : a(randomfloat(n, 1)), b(randomfloat(n, 2)) {}
+  void operator()() const { benchmark::DoNotOptimize(a / b); }
+};
+
+// Half the fraction places rounded away, half to even.
+struct fixedfloatround {
+  fixedfloat a;
+  std::uint64_t places;
+  explicit fixedfloatround(std::size_t n)
+      : a(randomfloat(n, 1)), places(n / 4) {}
+  void operator()() const {
+    benchmark::DoNotOptimize(a.round(places, VELDRA::roundmode::halfeven));
+  }
+};
+
+// The point moves one place and back on alternate calls: each call a pass
+// over the digits.
+struct fixedfloatresize {
+  fixedfloat a;
+  std::size_t length;
+  bool grown = false;
+  explicit fixedfloatresize(std::size_t n) : a(randomfloat(n, 1)), length(n) {}
+  void operator()() {
+    grown = !grown;
+    a.resize(grown ? length + 2 : length);
+  }
 };
 
 struct fixedfloatmixedsum {
@@ -290,8 +332,14 @@ void registeroperations() {
   registeroperation<fixedintpower>("fixedint ^ 257", linear, true,
                                    timegmppower);
   registeroperation<fixedinttext>("fixedint asstring", quadratic, false);
+  registeroperation<fixedintfromtext>("fixedint(length, text)", linear, true,
+                                      timegmpfromtext);
   registeroperation<fixedfloatproduct>("fixedfloat *", quadratic, true,
                                        timegmpfloatproduct);
+  registeroperation<fixedfloatquotient>("fixedfloat /", linear, true,
+                                        timegmpfloatquotient);
+  registeroperation<fixedfloatround>("fixedfloat round", linear);
+  registeroperation<fixedfloatresize>("fixedfloat resize", linear);
   registeroperation<fixedfloatmixedsum>("fixedfloat + (mixed signs)", linear,
                                         true, timegmpdifference);
   registeroperation<fixedfloatdifference>("fixedfloat -", linear, true,

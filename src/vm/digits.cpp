@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -771,6 +772,76 @@ void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
   const std::size_t kept = std::min(outlen, full.size());
   std::copy(full.begin(), full.begin() + kept, out);
   std::fill(out + kept, out + outlen, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Decimal text and rounding
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// True when every character is an ASCII digit.  No early exit, so that the
+// loop over a long text vectorizes.
+bool alldigits(std::string_view text) {
+  unsigned bad = 0;
+  for (const char c : text) {
+    bad |= static_cast<unsigned char>(c - '0') > 9 ? 1u : 0u;
+  }
+  return bad == 0;
+}
+
+} // namespace
+
+bool readdecimal(std::string_view text, bool allowpoint, decimaltext& parts) {
+  parts.negative = !text.empty() && text.front() == '-';
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    text.remove_prefix(1);
+  }
+  const std::size_t point =
+      allowpoint ? text.find('.') : std::string_view::npos;
+  const std::string_view integer = text.substr(0, point);
+  const std::string_view fraction = point == std::string_view::npos
+                                        ? std::string_view()
+                                        : text.substr(point + 1);
+  // A second point lands in the fraction and fails the digit test there.
+  if (integer.empty() && fraction.empty()) {
+    return false;
+  }
+  if (!alldigits(integer) || !alldigits(fraction)) {
+    return false;
+  }
+  parts.integer =
+      integer.substr(std::min(integer.find_first_not_of('0'), integer.size()));
+  // npos + 1 is 0: a fraction of zeros only leaves nothing.
+  parts.fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
+  return true;
+}
+
+void placesfromtext(std::string_view text, digit* out) {
+  std::transform(text.rbegin(), text.rend(), out,
+                 [](char c) { return static_cast<digit>(c - '0'); });
+}
+
+dropped weighplaces(const digit* d, std::size_t k) {
+  const digit top = d[k - 1];
+  const bool restzero = significantlength(d, k - 1) == 0;
+  if (top == 0 && restzero) {
+    return dropped::zero;
+  }
+  if (top != 5) {
+    return top < 5 ? dropped::belowhalf : dropped::abovehalf;
+  }
+  return restzero ? dropped::half : dropped::abovehalf;
+}
+
+bool incrementat(digit* d, std::size_t n, std::size_t place) {
+  const std::size_t stop = place + firstplacenot(d + place, n - place, 9);
+  std::fill(d + place, d + stop, digit{0});
+  if (stop == n) {
+    return true;
+  }
+  ++d[stop];
+  return false;
 }
 
 } // namespace detail

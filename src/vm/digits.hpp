@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace VELDRA {
@@ -219,6 +220,39 @@ void power(const digit* base, std::size_t nbase, const digit* exponent,
 // wanted; neither may overlap a or b.
 void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
             digit* quotient, std::size_t nq, digit* remainder, std::size_t nr);
+
+// ---------------------------------------------------------------------------
+// Decimal text and rounding
+// ---------------------------------------------------------------------------
+
+// A decimal text taken apart, as views into it: the sign, the integer digits
+// without leading zeros and the fraction digits without trailing zeros, so
+// their lengths are what the text needs of a number ("-0012.50" -> "12",
+// "5").
+struct decimaltext {
+  bool negative = false;
+  std::string_view integer;
+  std::string_view fraction;
+};
+
+// Reads an optional '+' or '-', then ASCII digits; with `allowpoint`, also an
+// optional '.' among them, at least one digit in all ("5.", ".5", not ".").
+// Nothing else is accepted: no spaces, separators or exponent.  False, parts
+// unspecified, when the text is not of that form.
+bool readdecimal(std::string_view text, bool allowpoint, decimaltext& parts);
+
+// out[0, text.size()) := the ASCII digits of `text` as places, its last
+// character in out[0].  The text holds digits only.
+void placesfromtext(std::string_view text, digit* out);
+
+// What the well-formed places d[0, k), k >= 1, about to be rounded away,
+// are worth against half a unit of place k.
+enum class dropped { zero, belowhalf, half, abovehalf };
+dropped weighplaces(const digit* d, std::size_t k);
+
+// Adds one at `place` of the well-formed d[0, n), carrying upward; true when
+// the carry leaves d[n - 1] (the places then hold the sum modulo 10^n).
+bool incrementat(digit* d, std::size_t n, std::size_t place);
 
 } // namespace detail
 } // namespace VELDRA

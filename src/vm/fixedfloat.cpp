@@ -206,4 +206,33 @@ std::ostream& operator<<(std::ostream& out, const fixedfloat& number) {
   return out << number.asstring();
 }
 
+// As the float constructor; the text assignment lives in text.cpp.
+fixedfloat::fixedfloat(std::uint64_t length, std::string_view text)
+    : digits(0) {
+  startfloat(*this, length);
+  *this = text;
+}
+
+void fixedfloat::resize(std::uint64_t length) {
+  if (length % 2 != 0) {
+    throw std::runtime_error(detail::message::oddlength);
+  }
+  const std::uint64_t h = size / 2;
+  const std::uint64_t newh = length / 2;
+  // Growing makes room before the digits move up; shrinking moves them down
+  // before the top goes.  Only growing allocates, and a failure there leaves
+  // the number as it was.
+  if (newh >= h) {
+    digits.resize(length);
+    detail::shiftup(digits.digits, newh - h);
+  } else {
+    detail::shiftdown(digits.digits, h - newh);
+    digits.resize(length);
+  }
+  size = length;
+  if (detail::allzero(digits.digits)) {
+    isneg = false;
+  }
+}
+
 } // namespace VELDRA

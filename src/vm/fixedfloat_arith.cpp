@@ -71,6 +71,12 @@ void requirematchinglength(const fixedfloat& number) {
   }
 }
 
+// Matching length and digits 0..9 only: what / and round work on.
+void requirewellformed(const fixedfloat& number) {
+  requirematchinglength(number);
+  detail::requirewellformed(number.digits.digits.data(), number.size);
+}
+
 // a plus b, b taken with the sign `bneg`.  b is the operator's own copy of
 // its right operand: its digits become those of the result, worked out
 // before the result is made, so a failure makes and logs nothing.
@@ -138,6 +144,91 @@ fixedfloat fixedfloat::operator+(fixedfloat x) const {
 
 fixedfloat fixedfloat::operator-(fixedfloat x) const {
   return signedsum(*this, x, !x.isneg);
+}
+
+namespace {
+
+using digitvector = std::vector<detail::digit>;
+
+void requireroundmode(roundmode mode) {
+  if (mode < roundmode::down || mode > roundmode::floor) {
+    throw std::invalid_argument(detail::message::unknownroundmode);
+  }
+}
+
+// Whether dropping places worth `rest` moves the magnitude up one unit of
+// the last place kept, whose digit is odd when `lastodd`.
+bool roundsaway(roundmode mode, detail::dropped rest, bool negative,
+                bool lastodd) {
+  using detail::dropped;
+  if (rest == dropped::zero) {
+    return false;
+  }
+  switch (mode) {
+  case roundmode::down:
+    return false;
+  case roundmode::up:
+    return true;
+  case roundmode::halfup:
+    return rest != dropped::belowhalf;
+  case roundmode::halfdown:
+    return rest == dropped::abovehalf;
+  case roundmode::halfeven:
+    return rest == dropped::abovehalf || (rest == dropped::half && lastodd);
+  case roundmode::ceiling:
+    return !negative;
+  case roundmode::floor:
+    return negative;
+  }
+  return false;
+}
+
+} // namespace
+
+fixedfloat fixedfloat::operator/(fixedfloat x) const {
+  if (size != x.size) {
+    throw std::length_error(detail::message::floatsizes);
+  }
+  requirewellformed(*this);
+  requirewellformed(x);
+  if (detail::allzero(x.digits.digits)) {
+    throw std::domain_error(detail::message::divisionbyzero);
+  }
+  // (Va × 10^h) / Vb keeps h fraction places; quotient places from `size`
+  // up are integer digits beyond h, dropped as * drops them.
+  const std::uint64_t h = size / 2;
+  digitvector dividend(h + size, 0);
+  std::copy(digits.digits.begin(), digits.digits.end(), dividend.begin() + h);
+  fixedfloat out(size);
+  detail::divide(dividend.data(), dividend.size(), x.digits.digits.data(),
+                 x.digits.digits.size(), out.digits.digits.data(), size,
+                 nullptr, 0);
+  out.isneg =
+      floatsigned && isneg != x.isneg && !detail::allzero(out.digits.digits);
+  return out;
+}
+
+fixedfloat fixedfloat::round(std::uint64_t places, roundmode mode) const {
+  requireroundmode(mode);
+  requirewellformed(*this);
+  const std::uint64_t h = size / 2;
+  digitvector result(digits.digits);
+  if (places < h) {
+    // The low k places go; place k, the last one kept, exists: k <= h < size.
+    const std::size_t k = h - places;
+    const detail::dropped rest = detail::weighplaces(result.data(), k);
+    const bool lastodd = result[k] % 2 != 0;
+    std::fill_n(result.begin(), k, detail::digit{0});
+    if (roundsaway(mode, rest, isneg, lastodd) &&
+        detail::incrementat(result.data(), result.size(), k) &&
+        digits.throwwhenover) {
+      throw std::overflow_error(detail::message::overflow);
+    }
+  }
+  fixedfloat out(size);
+  out.digits.digits = std::move(result);
+  out.isneg = isneg && !detail::allzero(out.digits.digits);
+  return out;
 }
 
 } // namespace VELDRA

@@ -158,4 +158,11 @@ fixedint fixedint::abs() const {
 
 void fixedint::flipsign() { isneg = !isneg; }
 
+// As the integer constructor: the three creation lines, then the text
+// assignment (text.cpp), whose refusal means the number never existed.
+fixedint::fixedint(std::uint64_t length, std::string_view text) {
+  startnumber(*this, length);
+  *this = text;
+}
+
 } // namespace VELDRA

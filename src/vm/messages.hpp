@@ -29,11 +29,20 @@ constexpr const char* floatintpart =
 constexpr const char* floatfraction =
     "Fraction of float too big to fit in fixedfloat!";
 
+// Decimal text.
+constexpr const char* textnotinteger = "Text is not a decimal integer!";
+constexpr const char* textnotdecimal = "Text is not a decimal number!";
+constexpr const char* textintpart =
+    "Integer part of text too big to fit in fixedfloat!";
+constexpr const char* textfraction =
+    "Fraction of text too big to fit in fixedfloat!";
+
 // Operands outside an operation's domain.
 constexpr const char* malformed = "Malformed digits!";
 constexpr const char* divisionbyzero = "Division by zero!";
 constexpr const char* negativeexponent = "Negative exponent!";
 constexpr const char* negativeshift = "Negative shift count!";
+constexpr const char* unknownroundmode = "Unknown rounding mode!";
 
 } // namespace message
 } // namespace detail

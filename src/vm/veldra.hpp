@@ -12,6 +12,11 @@
 //                 fixedfloat f(8); f = 78.9f;  f.asstring()  -> "78.9"
 //                 (f * g) truncates toward zero at four fraction digits
 //
+// Both also take exact decimal text ("19.99", "-12345678901234567890", by
+// construction, assignment or std::istream >>) and give the nearest double
+// (asdouble); fixedfloat divides, rounds by the usual modes and changes
+// length.
+//
 // Every object made, resized or destroyed writes a line to the in-memory
 // trace `logstream`.  Nothing reaches the disk during a normal run: when the
 // process ends through std::terminate (an uncaught exception, or a direct
@@ -28,6 +33,7 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace VELDRA {
@@ -92,6 +98,15 @@ public:
   // `length` digits holding `initial`; std::out_of_range "Input int bigger
   // than size!" when it has more digits than `length`.
   fixedint(std::uint64_t length, std::int64_t initial);
+  // `length` digits holding the decimal text `text`, read as by the text
+  // assignment below.  Logs the three lines of fixedint(length); a refused
+  // text then fails the construction (no destruction line), as a value too
+  // long does above.
+  //   fixedint(20, "-12345678901234567890").asstring()
+  //                             -> "-12345678901234567890"
+  //   fixedint(3, "000123")     -> 123   (leading zeros do not count)
+  //   fixedint(3, "1234")       -> throws std::out_of_range
+  fixedint(std::uint64_t length, std::string_view text);
   // Copies and moves log nothing; a moved-from number has length 0.
   fixedint(const fixedint& other);
   fixedint(fixedint&& other) noexcept;
@@ -112,6 +127,17 @@ public:
   // bigger than size!" (number unchanged) when it does not fit.  With
   // numsigned false the sign of `val` is dropped and isneg kept.
   fixedint& operator=(std::int64_t val);
+  // Stores a decimal text, the length unchanged: an optional '+' or '-',
+  // then one or more ASCII digits, nothing else (no spaces, separators or
+  // exponent).  "-0" gives negative zero, as asstring writes it.  Makes no
+  // number and logs nothing.  Refused, the number unchanged: more
+  // significant digits than `size` (leading zeros do not count, so "0" fits
+  // even length 0) std::out_of_range "Input int bigger than size!"; any other
+  // text, "" included, std::invalid_argument "Text is not a decimal
+  // integer!".  With numsigned false the sign is dropped and isneg kept, as
+  // for int64_t.  asstring() of a number of length 1 or more reads back equal.
+  //   n = "-007"  -> -7        n = "1e5", " 1", "+", "1.0"  -> throw
+  fixedint& operator=(std::string_view text);
   // The integer part of `val` as a number of length val.size.  The sign
   // stays behind: a negative fixedfloat gives its magnitude.
   fixedint& operator=(const fixedfloat& val);
@@ -121,6 +147,13 @@ public:
   std::string asstring() const;
   // The value as int64_t; std::overflow_error when it does not fit.
   std::int64_t getasstdint() const;
+  // The nearest double to the value (correctly rounded, ties to even):
+  // infinity of the number's sign beyond the double range, -0.0 for -0.
+  // std::domain_error "Malformed digits!" for an element outside 0..9.
+  // Makes no number and logs nothing.
+  //   fixedint(20, "12345678901234567891").asdouble()
+  //                                      -> 12345678901234567168.0
+  double asdouble() const;
   // The digits without leading zeros, least significant first; empty for
   // zero.
   std::vector<signed char> getshorteneddigits() const;
@@ -206,6 +239,24 @@ public:
 
 // Writes asstring(): std::cout << fixedint(4, -42) prints -42.
 std::ostream& operator<<(std::ostream& out, const fixedint& number);
+// Reads one whitespace-delimited token as text for operator=.  A refused
+// token sets failbit and leaves the number as it was, as for built-in
+// numbers (std::ios_base::failure only when the stream's exception mask asks
+// for it).  Logs nothing.
+//   std::istringstream in("42 4x");  in >> n  -> 42;  in >> n  -> fails, 42
+std::istream& operator>>(std::istream& in, fixedint& number);
+
+// How round() treats the digits it drops (the rounding modes of the decimal
+// arithmetic standard), shown rounding to whole numbers:
+//              2.5   2.6  -2.5  -2.4   3.5
+//   down        2     2    -2    -2     3    toward zero
+//   up          3     3    -3    -3     4    away from zero
+//   halfup      3     3    -3    -2     4    nearest; a half away from zero
+//   halfdown    2     3    -2    -2     3    nearest; a half toward zero
+//   halfeven    2     3    -2    -2     4    nearest; a half to an even digit
+//   ceiling     3     3    -2    -2     4    toward +infinity
+//   floor       2     2    -3    -3     3    toward -infinity
+enum class roundmode { down, up, halfup, halfdown, halfeven, ceiling, floor };
 
 // ---------------------------------------------------------------------------
 // fixedfloat
@@ -234,12 +285,25 @@ public:
   // object!" follows).
   //   fixedfloat(8, -1.5f).asstring()  -> "-1.5"
   fixedfloat(std::uint64_t length, float val);
+  // fixedfloat(length), then the text assignment below; a refused text
+  // fails the construction as a refused float does.
+  //   fixedfloat(8, "19.99").asstring()  -> "19.99"
+  fixedfloat(std::uint64_t length, std::string_view text);
   fixedfloat(const fixedfloat& other);
   fixedfloat& operator=(const fixedfloat& other) = default;
   ~fixedfloat();
 
   // Makes this number zero with `length` digits.
   void init(std::uint64_t length);
+  // A new even length keeping the value where it fits: fraction digits
+  // beyond the new h are truncated toward zero, integer digits beyond it
+  // dropped, and a zero result is not negative.  In place, through
+  // digits.resize: logs "Resize requested in fixedint.", "Resizing Digits
+  // to: " + length, "Done.".  std::runtime_error "length should be able to
+  // be divided by 2!" for an odd length, nothing logged, number unchanged.
+  //   fixedfloat f(8, "12.3456");  f.resize(4)  -> 12.34
+  //   f.resize(2)  -> 2.3;  then f.resize(8)    -> 2.3
+  void resize(std::uint64_t length);
 
   // New numbers of length `size`: the integer digits (magnitude) in places
   // 0..h-1, and the fraction digits read as an integer (78.9 -> 9000).
@@ -260,10 +324,29 @@ public:
   // in fixedfloat!" (integer part kept) when the fraction needs more than h
   // places.
   fixedfloat& operator=(float val);
+  // The exact value of a decimal text: an optional '+' or '-', digits, and
+  // optionally '.' and more digits, at least one digit in all ("78.9",
+  // "-0.05", ".5", "5.", "5"; not "."), nothing else.  Leading zeros of the
+  // integer part and trailing zeros of the fraction do not count against h
+  // ("00012.50" fits h = 2); "-0.0" gives negative zero.  Makes no number
+  // and logs nothing; the length and the flags of `digits` stay.  Refused,
+  // the number unchanged (checked in this order): more than h integer
+  // digits std::out_of_range "Integer part of text too big to fit in
+  // fixedfloat!", more than h fraction digits std::length_error "Fraction of
+  // text too big to fit in fixedfloat!" (the float path's types), any other
+  // text std::invalid_argument "Text is not a decimal number!".  asstring()
+  // of a number reads back equal.
+  fixedfloat& operator=(std::string_view text);
 
   // "-" when negative, the integer digits ("0" at least), ".", the fraction
   // without trailing zeros ("0" at least): "78.9", "-0.05", "5.0", "-0.0".
   std::string asstring() const;
+  // The nearest double to the value (correctly rounded, ties to even):
+  // infinity of the number's sign beyond the double range, -0.0 for a
+  // negative zero.  std::domain_error "Malformed digits!" for an element
+  // outside 0..9.  Makes no number and logs nothing.
+  //   fixedfloat(8, "0.1").asdouble()  -> 0.1 (the double nearest 1/10)
+  double asdouble() const;
 
   // Logged copies: made as fixedfloat(size) (its creation lines), then
   // taking this number's digits, sign and flags (those of `digits` too).
@@ -288,6 +371,31 @@ public:
   // digits above h dropped.  std::length_error "Size is not equal!" for
   // different lengths.
   fixedfloat operator*(fixedfloat x) const;
+  // The quotient truncated toward zero at h fraction digits, integer digits
+  // above h dropped, as * does; negative when the signs differ, floatsigned
+  // holds and the quotient is not zero.  Logs only the result's creation
+  // lines (those of fixedfloat(size)).  Before anything is made:
+  // std::length_error "Size is not equal!" for different lengths,
+  // std::domain_error "Malformed digits!" for an element outside 0..9 and
+  // "Division by zero!" for zero or -0.
+  //   fixedfloat(8, "1") / fixedfloat(8, "3")     -> 0.3333
+  //   fixedfloat(8, "-7.5") / fixedfloat(8, "2")  -> -3.75
+  //   fixedfloat(4, "50") / fixedfloat(4, "0.5")  -> 0.0   (100 wrapped)
+  fixedfloat operator/(fixedfloat x) const;
+  // This number with the fraction beyond `places` digits rounded away by
+  // `mode`, as a new number of the same length made by fixedfloat(size),
+  // whose creation lines are the whole trace.  A carry may reach the
+  // integer part; leaving the length, it wraps as + does
+  // (std::overflow_error "Overflow occured." when digits.throwwhenover).
+  // places >= h gives an equal copy.  A zero result is not negative.
+  // std::invalid_argument "Unknown rounding mode!" for a value outside
+  // roundmode, std::domain_error "Malformed digits!" for an element outside
+  // 0..9, before anything is made.
+  //   fixedfloat(8, "2.345").round(2, roundmode::halfeven)  -> 2.34
+  //   fixedfloat(8, "-2.345").round(2, roundmode::halfup)   -> -2.35
+  //   fixedfloat(8, "-2.341").round(2, roundmode::floor)    -> -2.35
+  //   fixedfloat(8, "9999.5").round(0, roundmode::halfup)   -> 0.0 (wrapped)
+  fixedfloat round(std::uint64_t places, roundmode mode) const;
   // The exact signed sum and difference of numbers of equal length
   // (std::length_error "Size is not equal!" otherwise).  Integer digits
   // above h are dropped, as * drops them, unless this number's
@@ -304,6 +412,10 @@ public:
 // Writes asstring() (which makes and logs its scratch numbers):
 // std::cout << fixedfloat(8, 0.5f) prints 0.5.
 std::ostream& operator<<(std::ostream& out, const fixedfloat& number);
+// Reads one whitespace-delimited token as text for operator=, as the
+// fixedint form does: a refused token sets failbit, the number unchanged.
+//   std::istringstream("19.99") >> f  -> 19.99
+std::istream& operator>>(std::istream& in, fixedfloat& number);
 
 } // namespace VELDRA
 
