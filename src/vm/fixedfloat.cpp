@@ -66,9 +66,7 @@ fixedfloat::fixedfloat(std::uint64_t length, float val) : digits(0) {
   *this = val;
 }
 
-fixedfloat::fixedfloat(const fixedfloat& other)
-    : digits(other.digits), size(other.size), floatsigned(other.floatsigned),
-      isneg(other.isneg) {}
+fixedfloat::fixedfloat(const fixedfloat& other) = default;
 
 fixedfloat::~fixedfloat() { detail::logline("Deleting fixedfloat object!"); }
 

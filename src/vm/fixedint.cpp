@@ -34,9 +34,7 @@ fixedint::fixedint(std::uint64_t length, std::int64_t initial) {
   *this = initial;
 }
 
-fixedint::fixedint(const fixedint& other)
-    : isneg(other.isneg), size(other.size), numsigned(other.numsigned),
-      throwwhenover(other.throwwhenover), digits(other.digits) {}
+fixedint::fixedint(const fixedint& other) = default;
 
 fixedint::fixedint(fixedint&& other) noexcept
     : isneg(other.isneg), size(std::exchange(other.size, 0)),
@@ -45,8 +43,10 @@ fixedint::fixedint(fixedint&& other) noexcept
   other.digits.clear();
 }
 
+// Not defaulted: the digits go first, so that if copying them fails, size
+// still matches them.
+// NOLINTNEXTLINE(modernize-use-equals-default)
 fixedint& fixedint::operator=(const fixedint& other) {
-  // The digits first: if copying them fails, size still matches them.
   digits = other.digits;
   isneg = other.isneg;
   size = other.size;

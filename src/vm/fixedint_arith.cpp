@@ -73,14 +73,15 @@ fixedint addmixedsigns(const fixedint& self, fixedint& x) {
   // The sum's copies of both operands show only as their destruction lines
   // at the end: one takes over x's digits, the other is an empty stand-in.
   fixedint other(std::move(x));
-  fixedint standin(std::move(x));
+  // x is empty from here on: moving from it again makes empty numbers.
+  fixedint standin(std::move(x)); // NOLINT(bugprone-use-after-move)
   fixedint result(self.size);
   // a == b, then a < b on copies of b: < runs > on a further copy and, when
   // this number is the negative one, != on another, which runs == on one
   // more.  The signs differ, so every answer is known; what shows is each
   // copy's destruction line, left here by an empty stand-in.
   for (int copies = self.isneg ? 5 : 3; copies > 0; --copies) {
-    const fixedint copy(std::move(x));
+    const fixedint copy(std::move(x)); // NOLINT(bugprone-use-after-move)
   }
   const fixedint& positive = self.isneg ? other : self;
   const fixedint& negative = self.isneg ? self : other;

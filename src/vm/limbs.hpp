@@ -14,7 +14,7 @@ namespace VELDRA {
 namespace detail {
 
 using limb = std::uint64_t;
-__extension__ typedef unsigned __int128 widelimb;
+__extension__ using widelimb = unsigned __int128;
 
 constexpr std::size_t limbdigits = 19;
 constexpr limb radix = 10000000000000000000u; // 10^19, top bit set

@@ -42,7 +42,7 @@ namespace VELDRA {
 // The trace and the crash report
 // ---------------------------------------------------------------------------
 
-typedef void (*terminate_handler)();
+using terminate_handler = void (*)();
 
 // The handler that was installed when setup() ran; never logdumper itself.
 extern terminate_handler oldtermfunc;
