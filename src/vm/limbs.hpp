@@ -33,25 +33,31 @@ inline std::size_t limbsfor(std::size_t digits) {
   return (digits + limbdigits - 1) / limbdigits;
 }
 
+// q := floor((u1 * 2^64 + u0) / d), r := the remainder; d has its top bit
+// set, u1 < d and dinv = floor((2^128 - 1) / d) - 2^64.  Division by an
+// invariant normalised divisor through its reciprocal (Moller and Granlund,
+// "Improved division by invariant integers", alg. 4).
+inline limb divnormal(limb u1, limb u0, limb d, limb dinv, limb& r) {
+  const widelimb q = widelimb(dinv) * u1 + (widelimb(u1 + 1) << 64 | u0);
+  limb qh = static_cast<limb>(q >> 64);
+  r = u0 - qh * d;
+  if (r > static_cast<limb>(q)) {
+    --qh;
+    r += d;
+  }
+  if (r >= d) {
+    ++qh;
+    r -= d;
+  }
+  return qh;
+}
+
 // floor((2^128 - 1) / radix) - 2^64: the reciprocal divradix multiplies by.
 constexpr limb radixinv = static_cast<limb>(~widelimb(0) / radix);
 
 // q := floor((u1 * 2^64 + u0) / 10^19), r := the remainder; u1 < 10^19.
-// Division by an invariant normalised divisor through its reciprocal
-// (Moller and Granlund, "Improved division by invariant integers", alg. 4).
 inline limb divradix(limb u1, limb u0, limb& r) {
-  const widelimb q = widelimb(radixinv) * u1 + (widelimb(u1 + 1) << 64 | u0);
-  limb qh = static_cast<limb>(q >> 64);
-  r = u0 - qh * radix;
-  if (r > static_cast<limb>(q)) {
-    --qh;
-    r += radix;
-  }
-  if (r >= radix) {
-    ++qh;
-    r -= radix;
-  }
-  return qh;
+  return divnormal(u1, u0, radix, radixinv, r);
 }
 
 // w[0, m) += v (len n), n <= m; returns the carry out of w[m - 1].
