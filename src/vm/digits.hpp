@@ -62,7 +62,7 @@ void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
               digit* out, std::size_t outlen);
 
-// Long division of well-formed a by well-formed, non-zero b on machine-word
+// Long division of well-formed a by well-formed, non-zero b on base-10^19
 // limbs, O(na × nb): quotient[0, nq) = the low nq places of a / b, and
 // remainder[0, nr) those of a mod b.  Either output may be null when not
 // wanted; neither may overlap a or b.

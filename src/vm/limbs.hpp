@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace VELDRA {
 namespace detail {
@@ -85,6 +86,18 @@ void packlimbs(const signed char* d, std::size_t n, limb* x);
 
 // d[0, n) := the low n digits of x (len k), zero above the limbs.
 void unpacklimbs(const limb* x, std::size_t k, signed char* d, std::size_t n);
+
+// Limbs for one call: on the stack when few, else on the heap.
+class limbstorage {
+public:
+  explicit limbstorage(std::size_t n)
+      : heap_(n > sizeof local_ / sizeof *local_ ? new limb[n] : nullptr) {}
+  limb* data() { return heap_ ? heap_.get() : local_; }
+
+private:
+  limb local_[256];
+  std::unique_ptr<limb[]> heap_;
+};
 
 } // namespace detail
 } // namespace VELDRA
