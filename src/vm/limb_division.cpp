@@ -1,4 +1,6 @@
-// Long division of limb arrays (base 10^19) by Knuth's algorithm D.  divide(),
+// Long division of limb arrays (base 10^19): Knuth's algorithm D for short
+// divisors and, from divthreshold limbs up, the recursive division of
+// Burnikel and Ziegler, which spends its time in limb products.  divide(),
 // the front end for digit arrays, packs the operands, scales both so that
 // the divisor's top limb is at least radix / 2, divides, and unpacks the
 // places it keeps.
@@ -171,18 +173,103 @@ limb schoolbook(limb* q, limb* u, size_t nu, const limb* v, size_t n,
   return high;
 }
 
+limb recursive(limb* q, limb* u, const limb* v, size_t n, const reciprocal& top,
+               limb* t);
+
+// q[0, n) := u (len 2n) / v (len n) below its top limb, returned; u[0, n) :=
+// the remainder.  The preconditions of schoolbook; t: divisionscratch(n).
+limb divideblock(limb* q, limb* u, const limb* v, size_t n,
+                 const reciprocal& top, limb* t) {
+  if (n < divthreshold) {
+    return schoolbook(q, u, 2 * n, v, n, top);
+  }
+  return recursive(q, u, v, n, top, t);
+}
+
+// A quotient block qh radix^k + q (len k) was found from the divisor's top
+// limbs v + l alone, its remainder left in u[l, k + l).  Subtracts
+// (qh radix^k + q) * v[0, l) from u (len k + l) and, while that leaves it
+// negative, adds v (len k + l) back and lowers the block by one: at most
+// twice for a normalised v.  Returns the corrected qh.  t: divisionscratch.
+limb completeblock(limb* q, size_t k, limb qh, limb* u, const limb* v, size_t l,
+                   limb* t) {
+  if (l == 0) {
+    return qh;
+  }
+  product(q, k, v, l, t, t + k + l);
+  limb borrow = subfrom(u, k + l, t, k + l);
+  if (qh != 0) {
+    borrow += subfrom(u + k, l, v, l);
+  }
+  constexpr limb one = 1;
+  while (borrow != 0) {
+    qh -= subfrom(q, k, &one, 1);
+    borrow -= addto(u, k + l, v, k + l);
+  }
+  return qh;
+}
+
+// Burnikel and Ziegler's recursive division: q[0, n) := u (len 2n) / v
+// (len n) below its top limb, returned; u[0, n) := the remainder.  The high
+// half of the quotient comes from the top 2 hi limbs of u over v's top hi
+// limbs, the low half likewise from what remains; each half is then
+// completed with a product by the rest of v.  Preconditions of
+// divideblock, n >= divthreshold, so both halves have two limbs or more.
+limb recursive(limb* q, limb* u, const limb* v, size_t n, const reciprocal& top,
+               limb* t) {
+  const size_t lo = n / 2, hi = n - lo;
+  limb qh = divideblock(q + lo, u + 2 * lo, v + lo, hi, top, t);
+  qh = completeblock(q + lo, hi, qh, u + lo, v, lo, t);
+  const limb ql = divideblock(q, u + hi, v + hi, lo, top, t);
+  const limb carried = completeblock(q, lo, ql, u, v, hi, t);
+  assert(carried == 0);
+  static_cast<void>(carried);
+  return qh;
+}
+
+// q[0, nu - n) := u (len nu) / v (len n) below its top limb, which is
+// returned; u[0, n) := the remainder.  Preconditions of schoolbook.  Long
+// divisors take the quotient in blocks of n limbs from the top, the first
+// block holding what is left over, each block a recursive division; a first
+// block shorter than n divides by v's top limbs and is then completed.
+limb dividelimbs(limb* q, limb* u, size_t nu, const limb* v, size_t n,
+                 const reciprocal& top, limb* t) {
+  const size_t qn = nu - n;
+  if (n < divthreshold || qn == 0) {
+    return schoolbook(q, u, nu, v, n, top);
+  }
+  const size_t first = (qn - 1) % n + 1;
+  size_t j = qn - first;
+  limb qh;
+  if (first == 1) {
+    qh = schoolbook(q + j, u + j, n + 1, v, n, top);
+  } else {
+    qh = divideblock(q + j, u + j + n - first, v + n - first, first, top, t);
+    qh = completeblock(q + j, first, qh, u + j, v, n - first, t);
+  }
+  while (j > 0) {
+    j -= n;
+    divideblock(q + j, u + j, v, n, top, t);
+  }
+  return qh;
+}
+
+// Scratch limbs for dividelimbs with a divisor of n limbs: the product of a
+// quotient block and the rest of the divisor, and the product's own.
+size_t divisionscratch(size_t n) { return n + productscratch(n, n); }
+
 // q := u (len m) / v (len n), 2 <= n <= m, and u[0, n) := the remainder
 // when `remainder`; returns the length of q, at most m + 1 - n.  u holds
-// m + 1 limbs.  Scaling both by f brings v's top limb
+// m + 1 limbs, t divisionscratch(n).  Scaling both by f brings v's top limb
 // to radix / 2 or more and leaves the quotient as it is; the remainder is
 // scaled back.
-size_t dividelong(limb* q, limb* u, size_t m, limb* v, size_t n,
+size_t dividelong(limb* q, limb* u, size_t m, limb* v, size_t n, limb* t,
                   bool remainder) {
   const limb f = radix / (v[n - 1] + 1);
   u[m] = multiplyshort(u, u, m, f);
   multiplyshort(v, v, n, f);
   const size_t nu = m + (u[m] != 0);
-  q[nu - n] = schoolbook(q, u, nu, v, n, reciprocal(v[n - 1]));
+  q[nu - n] = dividelimbs(q, u, nu, v, n, reciprocal(v[n - 1]), t);
   if (remainder && f != 1) {
     divideshort(u, u, n, reciprocal(f));
   }
@@ -218,10 +305,11 @@ void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
     unpackresults(&q, 1, &r, 1, quotient, nq, remainder, nr);
     return;
   }
-  // Dividend (and its scaling carry), quotient, divisor.  With fewer limbs
-  // a is below b: the quotient is 0 and the remainder a.
+  // Dividend (and its scaling carry), quotient, divisor, scratch.  With
+  // fewer limbs a is below b: the quotient is 0 and the remainder a.
   const size_t qlen = m + 2 - std::min(m, n);
-  limbstorage storage((m + 1) + qlen + n);
+  const size_t t = m >= n && n >= divthreshold ? divisionscratch(n) : 0;
+  limbstorage storage((m + 1) + qlen + n + t);
   limb* u = storage.data();
   limb* q = u + m + 1;
   limb* v = q + qlen;
@@ -231,7 +319,7 @@ void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
     packlimbs(b, nb, v);
     rlimbs = n;
     if (n > 1) {
-      qlimbs = dividelong(q, u, m, v, n, remainder != nullptr);
+      qlimbs = dividelong(q, u, m, v, n, v + n, remainder != nullptr);
     } else {
       qlimbs = m;
       u[0] = divideshort(q, u, m, reciprocal(v[0]));
