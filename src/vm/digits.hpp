@@ -214,8 +214,9 @@ void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 void power(const digit* base, std::size_t nbase, const digit* exponent,
            std::size_t nexp, digit* out, std::size_t outlen);
 
-// Long division of well-formed a by well-formed, non-zero b on machine-word
-// limbs, O(na × nb): quotient[0, nq) = the low nq places of a / b, and
+// Long division of well-formed a by well-formed, non-zero b on base-10^19
+// limbs, O(na × nb) for a short b and growing like a product of the two
+// for a long one: quotient[0, nq) = the low nq places of a / b, and
 // remainder[0, nr) those of a mod b.  Either output may be null when not
 // wanted; neither may overlap a or b.
 void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,

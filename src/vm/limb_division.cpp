@@ -1,158 +1,290 @@
-// Long division of digit arrays: the digits are packed nine to a 32-bit limb
-// (base 10^9, so a limb product plus carries fits in 64 bits) and divided
-// with the classic normalized schoolbook method, one quotient limb per pass
-// over the divisor.
+// Long division of limb arrays (base 10^19): Knuth's algorithm D for short
+// divisors and, from divthreshold limbs up, the recursive division of
+// Burnikel and Ziegler, which spends its time in limb products.  divide(),
+// the front end for digit arrays, packs the operands, scales both so that
+// the divisor's top limb is at least radix / 2, divides, and unpacks the
+// places it keeps.
 #include "digits.hpp"
+#include "limbs.hpp"
 
 #include <algorithm>
-#include <cstdint>
-#include <vector>
+#include <cassert>
 
 namespace VELDRA {
 namespace detail {
 
+using std::size_t;
+
 namespace {
 
-using limb = std::uint32_t;
-using wide = std::uint64_t;
-using limbs = std::vector<limb>;
+// A divisor d < 2^64 prepared for dividing two-word binary numbers by
+// multiplication: shifted until its top bit is set, with its reciprocal.
+class reciprocal {
+public:
+  explicit reciprocal(limb d)
+      : shift_(static_cast<unsigned>(__builtin_clzll(d))), d_(d << shift_),
+        inv_(static_cast<limb>(~widelimb(0) / d_)) {}
 
-constexpr std::size_t limbdigits = 9;
-constexpr wide base = 1000000000;
-
-limbs tolimbs(const digit* d, std::size_t n) {
-  limbs out((n + limbdigits - 1) / limbdigits);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const std::size_t low = i * limbdigits;
-    limb value = 0;
-    for (std::size_t place = std::min(n, low + limbdigits); place-- > low;) {
-      value = value * 10 + static_cast<limb>(d[place]);
-    }
-    out[i] = value;
+  // floor(x / d), r := x mod d; x < d * 2^64.
+  limb divide(widelimb x, limb& r) const {
+    x <<= shift_;
+    const limb q = divnormal(static_cast<limb>(x >> 64), static_cast<limb>(x),
+                             d_, inv_, r);
+    r >>= shift_;
+    return q;
   }
-  return out;
-}
 
-// d[0, n) = the low n places of x; places beyond x are zero.
-void todigits(const limbs& x, digit* d, std::size_t n) {
-  std::fill(d, d + n, digit{0});
-  for (std::size_t i = 0; i < x.size() && i * limbdigits < n; ++i) {
-    limb value = x[i];
-    for (std::size_t place = i * limbdigits; value != 0 && place < n; ++place) {
-      d[place] = static_cast<digit>(value % 10);
-      value /= 10;
-    }
+private:
+  unsigned shift_;
+  limb d_;
+  limb inv_;
+};
+
+// A limb factor f prepared for splitting its products with limbs into
+// radix places by Shoup's method: with f' = floor(f 2^64 / radix), the high
+// half of v f' is the high place of v f or one less, and one less only when
+// the low place is below 0.55 radix, so v f - (that) radix lies below
+// 2 radix and below 2^64 and comes out of two wrapping multiplications.
+class factor {
+public:
+  explicit factor(limb f) : f_(f) {
+    limb rest;
+    scaled_ = divradix(f, 0, rest);
   }
-}
 
-// x = x × factor over its n limbs; returns the limb carried out.
-limb multiplyshort(limb* x, std::size_t n, limb factor) {
-  wide carry = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const wide product = wide{x[i]} * factor + carry;
-    x[i] = static_cast<limb>(product % base);
-    carry = product / base;
+  // v f = high * radix + low; returns high, at most f - 1.
+  limb split(limb v, limb& low) const {
+    limb high = static_cast<limb>(widelimb(v) * scaled_ >> 64);
+    low = v * f_ - high * radix;
+    const limb over = 0 - limb(low >= radix);
+    high -= over;
+    low -= radix & over;
+    return high;
   }
-  return static_cast<limb>(carry);
-}
 
-// x = x / divisor over its limbs; returns the remainder.
-limb divideshort(limbs& x, limb divisor) {
-  wide rest = 0;
-  for (std::size_t i = x.size(); i-- > 0;) {
-    const wide current = rest * base + x[i];
-    x[i] = static_cast<limb>(current / divisor);
-    rest = current % divisor;
-  }
-  return static_cast<limb>(rest);
-}
+private:
+  limb f_;
+  limb scaled_;
+};
 
-// u[0, n) -= q × v[0, n); returns what the top limb above must lose: the
-// product's carry plus the final borrow.
-wide submultiple(limb* u, const limb* v, std::size_t n, wide q) {
-  wide carry = 0;
-  wide borrow = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const wide product = q * v[i] + carry;
-    carry = product / base;
-    const wide take = product % base + borrow;
-    borrow = u[i] < take ? 1 : 0;
-    u[i] = static_cast<limb>(u[i] + borrow * base - take);
-  }
-  return carry + borrow;
-}
-
-// u[0, n) += v[0, n); returns the carry out.
-wide addback(limb* u, const limb* v, std::size_t n) {
-  wide carry = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const wide sum = wide{u[i]} + v[i] + carry;
-    carry = sum >= base ? 1 : 0;
-    u[i] = static_cast<limb>(sum - carry * base);
+// w[0, n) := u (len n) * f, f <= radix / 2; returns the limb carried out.
+// Products split apart from the running carry, so the loop's only chain is
+// the carry; the carry is at most f, so a sum stays below 2^64.
+limb multiplyshort(limb* w, const limb* u, size_t n, limb f) {
+  assert(f <= radix / 2);
+  const factor scale(f);
+  limb carry = 0;
+  for (size_t i = 0; i < n; ++i) {
+    limb low;
+    const limb high = scale.split(u[i], low);
+    const limb s = low + carry;
+    const limb out = s >= radix;
+    w[i] = s - (radix & (0 - out));
+    carry = high + out;
   }
   return carry;
 }
 
-// The estimate of the quotient limb at u[j]: the top two limbs of the
-// running remainder over the divisor's top limb, corrected with the next
-// limb of each so that it is at most one too large.
-wide estimate(const limbs& u, const limbs& v, std::size_t j) {
-  const std::size_t n = v.size();
-  const wide top = wide{u[j + n]} * base + u[j + n - 1];
-  wide q = top / v[n - 1];
-  wide r = top % v[n - 1];
-  while (q >= base || q * v[n - 2] > r * base + u[j + n - 2]) {
+// q[0, n) := u (len n) / d; returns the remainder.  q may be u.
+limb divideshort(limb* q, const limb* u, size_t n, const reciprocal& d) {
+  limb r = 0;
+  for (size_t i = n; i-- > 0;) {
+    q[i] = d.divide(widelimb(r) * radix + u[i], r);
+  }
+  return r;
+}
+
+// w[0, n) -= q * v (len n); returns what w[n] must lose, below radix.
+// As in multiplyshort, only the borrow is carried from step to step.
+limb submultiple(limb* w, const limb* v, size_t n, limb q) {
+  const factor times(q);
+  limb carry = 0; // the previous product's high place plus the borrows
+  for (size_t i = 0; i < n; ++i) {
+    limb low;
+    const limb high = times.split(v[i], low);
+    const limb first = w[i] < low;
+    const limb x = w[i] - low + (radix & (0 - first));
+    const limb second = x < carry;
+    w[i] = x - carry + (radix & (0 - second));
+    carry = high + first + second;
+  }
+  return carry;
+}
+
+// -1, 0 or 1 as u (len n) is below, equal to or above v (len n).
+int compare(const limb* u, const limb* v, size_t n) {
+  while (n-- > 0) {
+    if (u[n] != v[n]) {
+      return u[n] < v[n] ? -1 : 1;
+    }
+  }
+  return 0;
+}
+
+// The quotient limb of the window w[0, n] by v (len n >= 2), whose top n
+// limbs lie below v: the top three limbs of w over the top two of v, capped
+// at radix - 1.  With v[n - 1] >= radix / 2 it is the true limb or one more
+// (Knuth, TAOCP vol. 2, 4.3.1, step D3).
+limb estimate(const limb* w, const limb* v, size_t n, const reciprocal& top) {
+  const limb v1 = v[n - 1], v0 = v[n - 2];
+  limb q, r;
+  if (w[n] < v1) {
+    q = top.divide(widelimb(w[n]) * radix + w[n - 1], r);
+  } else {
+    // w[n] == v1: the two-limb estimate reaches radix.
+    q = radix - 1;
+    if (w[n - 1] >= radix - v1) {
+      return q;
+    }
+    r = w[n - 1] + v1;
+  }
+  while (widelimb(q) * v0 > widelimb(r) * radix + w[n - 2]) {
     --q;
-    r += v[n - 1];
-    if (r >= base) {
+    if (r >= radix - v1) {
       break;
     }
+    r += v1;
   }
   return q;
 }
 
-// u / v with v of at least two limbs, v's top limb non-zero and u no
-// shorter than v: the quotient goes to q, u keeps the remainder.
-void dividelong(limbs& u, limbs v, limbs& q) {
-  const std::size_t n = v.size();
-  const std::size_t m = u.size() - n;
-  // Scaling both by d brings v's top limb to at least base / 2, which keeps
-  // each estimate within one of the true quotient limb.
-  const auto d = static_cast<limb>(base / (wide{v[n - 1]} + 1));
-  multiplyshort(v.data(), n, d);
-  u.push_back(multiplyshort(u.data(), u.size(), d));
-  q.assign(m + 1, 0);
-  for (std::size_t j = m + 1; j-- > 0;) {
-    wide qhat = estimate(u, v, j);
-    auto top = static_cast<std::int64_t>(u[j + n]) -
-               static_cast<std::int64_t>(submultiple(&u[j], v.data(), n, qhat));
-    while (top < 0) {
+// Knuth's algorithm D.  q[0, nu - n) := u (len nu) / v (len n) below its
+// top limb, which is returned (0 or 1); u[0, n) := the remainder.
+// Preconditions: n >= 2 and v[n - 1] >= radix / 2 (top is its reciprocal),
+// so that u's top n limbs are below 2 v.
+limb schoolbook(limb* q, limb* u, size_t nu, const limb* v, size_t n,
+                const reciprocal& top) {
+  assert(n >= 2 && nu >= n && v[n - 1] >= radix / 2);
+  const size_t qn = nu - n;
+  const limb high = compare(u + qn, v, n) >= 0;
+  if (high != 0) {
+    subfrom(u + qn, n, v, n);
+  }
+  for (size_t j = qn; j-- > 0;) {
+    limb* w = u + j;
+    limb qhat = estimate(w, v, n, top);
+    if (w[n] < submultiple(w, v, n, qhat)) {
+      // One too large (rare): adding v back carries into w[n], zeroing it.
       --qhat;
-      top += static_cast<std::int64_t>(addback(&u[j], v.data(), n));
+      addto(w, n, v, n);
     }
-    u[j + n] = static_cast<limb>(top);
-    q[j] = static_cast<limb>(qhat);
+    q[j] = qhat;
   }
-  u.resize(n);
-  divideshort(u, d);
+  return high;
 }
 
-// Values of up to 19 digits fit a machine word and divide without limbs.
-constexpr std::size_t worddigits = 19;
+limb recursive(limb* q, limb* u, const limb* v, size_t n, const reciprocal& top,
+               limb* t);
 
-std::uint64_t wordvalue(const digit* d, std::size_t n) {
-  std::uint64_t value = 0;
-  for (std::size_t place = n; place-- > 0;) {
-    value = value * 10 + static_cast<std::uint64_t>(d[place]);
+// q[0, n) := u (len 2n) / v (len n) below its top limb, returned; u[0, n) :=
+// the remainder.  The preconditions of schoolbook; t: divisionscratch(n).
+limb divideblock(limb* q, limb* u, const limb* v, size_t n,
+                 const reciprocal& top, limb* t) {
+  if (n < divthreshold) {
+    return schoolbook(q, u, 2 * n, v, n, top);
   }
-  return value;
+  return recursive(q, u, v, n, top, t);
 }
 
-// d[0, n) = the low n places of value.
-void storeword(std::uint64_t value, digit* d, std::size_t n) {
-  for (std::size_t place = 0; place < n; ++place) {
-    d[place] = static_cast<digit>(value % 10);
-    value /= 10;
+// A quotient block qh radix^k + q (len k) was found from the divisor's top
+// limbs v + l alone, its remainder left in u[l, k + l).  Subtracts
+// (qh radix^k + q) * v[0, l) from u (len k + l) and, while that leaves it
+// negative, adds v (len k + l) back and lowers the block by one: at most
+// twice for a normalised v.  Returns the corrected qh.  t: divisionscratch.
+limb completeblock(limb* q, size_t k, limb qh, limb* u, const limb* v, size_t l,
+                   limb* t) {
+  if (l == 0) {
+    return qh;
+  }
+  product(q, k, v, l, t, t + k + l);
+  limb borrow = subfrom(u, k + l, t, k + l);
+  if (qh != 0) {
+    borrow += subfrom(u + k, l, v, l);
+  }
+  constexpr limb one = 1;
+  while (borrow != 0) {
+    qh -= subfrom(q, k, &one, 1);
+    borrow -= addto(u, k + l, v, k + l);
+  }
+  return qh;
+}
+
+// Burnikel and Ziegler's recursive division: q[0, n) := u (len 2n) / v
+// (len n) below its top limb, returned; u[0, n) := the remainder.  The high
+// half of the quotient comes from the top 2 hi limbs of u over v's top hi
+// limbs, the low half likewise from what remains; each half is then
+// completed with a product by the rest of v.  Preconditions of
+// divideblock, n >= divthreshold, so both halves have two limbs or more.
+limb recursive(limb* q, limb* u, const limb* v, size_t n, const reciprocal& top,
+               limb* t) {
+  const size_t lo = n / 2, hi = n - lo;
+  limb qh = divideblock(q + lo, u + 2 * lo, v + lo, hi, top, t);
+  qh = completeblock(q + lo, hi, qh, u + lo, v, lo, t);
+  const limb ql = divideblock(q, u + hi, v + hi, lo, top, t);
+  const limb carried = completeblock(q, lo, ql, u, v, hi, t);
+  assert(carried == 0);
+  static_cast<void>(carried);
+  return qh;
+}
+
+// q[0, nu - n) := u (len nu) / v (len n) below its top limb, which is
+// returned; u[0, n) := the remainder.  Preconditions of schoolbook.  Long
+// divisors take the quotient in blocks of n limbs from the top, the first
+// block holding what is left over, each block a recursive division; a first
+// block shorter than n divides by v's top limbs and is then completed.
+limb dividelimbs(limb* q, limb* u, size_t nu, const limb* v, size_t n,
+                 const reciprocal& top, limb* t) {
+  const size_t qn = nu - n;
+  if (n < divthreshold || qn == 0) {
+    return schoolbook(q, u, nu, v, n, top);
+  }
+  const size_t first = (qn - 1) % n + 1;
+  size_t j = qn - first;
+  limb qh;
+  if (first == 1) {
+    qh = schoolbook(q + j, u + j, n + 1, v, n, top);
+  } else {
+    qh = divideblock(q + j, u + j + n - first, v + n - first, first, top, t);
+    qh = completeblock(q + j, first, qh, u + j, v, n - first, t);
+  }
+  while (j > 0) {
+    j -= n;
+    divideblock(q + j, u + j, v, n, top, t);
+  }
+  return qh;
+}
+
+// Scratch limbs for dividelimbs with a divisor of n limbs: the product of a
+// quotient block and the rest of the divisor, and the product's own.
+size_t divisionscratch(size_t n) { return n + productscratch(n, n); }
+
+// q := u (len m) / v (len n), 2 <= n <= m, and u[0, n) := the remainder
+// when `remainder`; returns the length of q, at most m + 1 - n.  u holds
+// m + 1 limbs, t divisionscratch(n).  Scaling both by f brings v's top limb
+// to radix / 2 or more and leaves the quotient as it is; the remainder is
+// scaled back.
+size_t dividelong(limb* q, limb* u, size_t m, limb* v, size_t n, limb* t,
+                  bool remainder) {
+  const limb f = radix / (v[n - 1] + 1);
+  u[m] = multiplyshort(u, u, m, f);
+  multiplyshort(v, v, n, f);
+  const size_t nu = m + (u[m] != 0);
+  q[nu - n] = dividelimbs(q, u, nu, v, n, reciprocal(v[n - 1]), t);
+  if (remainder && f != 1) {
+    divideshort(u, u, n, reciprocal(f));
+  }
+  return nu - n + 1;
+}
+
+// The quotient's limbs q (len kq) and the remainder's r (len kr) into the
+// outputs that are wanted.
+void unpackresults(const limb* q, size_t kq, const limb* r, size_t kr,
+                   digit* quotient, size_t nq, digit* remainder, size_t nr) {
+  if (quotient != nullptr) {
+    unpacklimbs(q, kq, quotient, nq);
+  }
+  if (remainder != nullptr) {
+    unpacklimbs(r, kr, remainder, nr);
   }
 }
 
@@ -162,34 +294,38 @@ void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
             digit* quotient, std::size_t nq, digit* remainder, std::size_t nr) {
   na = significantlength(a, na);
   nb = significantlength(b, nb);
-  if (na <= worddigits && nb <= worddigits) {
-    const std::uint64_t x = wordvalue(a, na);
-    const std::uint64_t y = wordvalue(b, nb);
-    if (quotient != nullptr) {
-      storeword(x / y, quotient, nq);
-    }
-    if (remainder != nullptr) {
-      storeword(x % y, remainder, nr);
-    }
+  const size_t m = limbsfor(na), n = limbsfor(nb);
+  assert(n > 0);
+  if (m <= 1 && n == 1) {
+    // Machine words: the trace dominates here, so nothing else is set up.
+    limb x = 0, y;
+    packlimbs(a, na, &x);
+    packlimbs(b, nb, &y);
+    const limb q = x / y, r = x % y;
+    unpackresults(&q, 1, &r, 1, quotient, nq, remainder, nr);
     return;
   }
-  limbs u = tolimbs(a, na);
-  const limbs v = tolimbs(b, nb);
-  limbs q;
-  if (u.size() < v.size()) {
-    // a < b: the quotient is zero and the remainder a itself.
-  } else if (v.size() == 1) {
-    q = u;
-    u.assign(1, divideshort(q, v[0]));
-  } else {
-    dividelong(u, v, q);
+  // Dividend (and its scaling carry), quotient, divisor, scratch.  With
+  // fewer limbs a is below b: the quotient is 0 and the remainder a.
+  const size_t qlen = m + 2 - std::min(m, n);
+  const size_t t = m >= n && n >= divthreshold ? divisionscratch(n) : 0;
+  limbstorage storage((m + 1) + qlen + n + t);
+  limb* u = storage.data();
+  limb* q = u + m + 1;
+  limb* v = q + qlen;
+  packlimbs(a, na, u);
+  size_t qlimbs = 0, rlimbs = m;
+  if (m >= n) {
+    packlimbs(b, nb, v);
+    rlimbs = n;
+    if (n > 1) {
+      qlimbs = dividelong(q, u, m, v, n, v + n, remainder != nullptr);
+    } else {
+      qlimbs = m;
+      u[0] = divideshort(q, u, m, reciprocal(v[0]));
+    }
   }
-  if (quotient != nullptr) {
-    todigits(q, quotient, nq);
-  }
-  if (remainder != nullptr) {
-    todigits(u, remainder, nr);
-  }
+  unpackresults(q, qlimbs, u, rlimbs, quotient, nq, remainder, nr);
 }
 
 } // namespace detail

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace VELDRA {
 namespace detail {
@@ -56,25 +57,31 @@ inline std::size_t limbsfor(std::size_t digits) {
   return (digits + limbdigits - 1) / limbdigits;
 }
 
+// q := floor((u1 * 2^64 + u0) / d), r := the remainder; d has its top bit
+// set, u1 < d and dinv = floor((2^128 - 1) / d) - 2^64.  Division by an
+// invariant normalised divisor through its reciprocal (Moller and Granlund,
+// "Improved division by invariant integers", alg. 4).
+inline limb divnormal(limb u1, limb u0, limb d, limb dinv, limb& r) {
+  const widelimb q = widelimb(dinv) * u1 + (widelimb(u1 + 1) << 64 | u0);
+  limb qh = static_cast<limb>(q >> 64);
+  r = u0 - qh * d;
+  if (r > static_cast<limb>(q)) {
+    --qh;
+    r += d;
+  }
+  if (r >= d) {
+    ++qh;
+    r -= d;
+  }
+  return qh;
+}
+
 // floor((2^128 - 1) / radix) - 2^64: the reciprocal divradix multiplies by.
 constexpr limb radixinv = static_cast<limb>(~widelimb(0) / radix);
 
 // q := floor((u1 * 2^64 + u0) / 10^19), r := the remainder; u1 < 10^19.
-// Division by an invariant normalised divisor through its reciprocal
-// (Moller and Granlund, "Improved division by invariant integers", alg. 4).
 inline limb divradix(limb u1, limb u0, limb& r) {
-  const widelimb q = widelimb(radixinv) * u1 + (widelimb(u1 + 1) << 64 | u0);
-  limb qh = static_cast<limb>(q >> 64);
-  r = u0 - qh * radix;
-  if (r > static_cast<limb>(q)) {
-    --qh;
-    r += radix;
-  }
-  if (r >= radix) {
-    ++qh;
-    r -= radix;
-  }
-  return qh;
+  return divnormal(u1, u0, radix, radixinv, r);
 }
 
 // w[0, m) += v (len n), n <= m; returns the carry out of w[m - 1].
@@ -125,6 +132,28 @@ void packlimbs(const signed char* d, std::size_t n, limb* x);
 
 // d[0, n) := the low n digits of x (len k), zero above the limbs.
 void unpacklimbs(const limb* x, std::size_t k, signed char* d, std::size_t n);
+
+// Limbs for one call: on the stack when few, else on the heap.
+class limbstorage {
+public:
+  explicit limbstorage(std::size_t n)
+      : heap_(n > sizeof local_ / sizeof *local_ ? new limb[n] : nullptr) {}
+  limb* data() { return heap_ ? heap_.get() : local_; }
+
+private:
+  limb local_[256];
+  std::unique_ptr<limb[]> heap_;
+};
+
+// Division works on these limbs too: on this machine schoolbook division
+// of 4096 digits by 2048 runs 3.4 times faster on base-10^19 limbs than the
+// base-10^9 division it replaced (2.9 times at 512 by 256 digits), with
+// about a fifth of the steps.  Divisors of fewer limbs than divthreshold
+// divide by schoolbook (Knuth's algorithm D); longer ones recursively
+// (Burnikel and Ziegler) down to it.  Measured dividing 2n limbs by n, one
+// level of recursion loses 3 % at n = 10, ties at 11 and 12, and wins 5 %
+// at 13, 8 % at 14 and 13 % at 20.
+constexpr std::size_t divthreshold = 12;
 
 } // namespace detail
 } // namespace VELDRA

@@ -210,7 +210,8 @@ public:
   // (std::length_error "Int sizes are not equal!"); std::domain_error
   // "Division by zero!" for zero and -0, "Malformed digits!" for an element
   // outside 0..9.  A zero result is never negative; with numsigned false
-  // both results are the magnitudes'.  O(n m) in the operands' lengths.
+  // both results are the magnitudes'.  O(n m) in the operands' lengths for
+  // a divisor of up to about 300 digits; above, it grows as a product does.
   //   fixedint(3, -7) / fixedint(3, 2)  -> -3
   //   fixedint(3, -7) % fixedint(3, 2)  -> -1
   fixedint operator/(fixedint x) const;
