@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -632,14 +631,8 @@ void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
   const size_t m = limbsfor(na), n = limbsfor(nb);
   const size_t k = std::min(limbsfor(outlen), m + n);
   // Factors, result and scratch; small products stay off the heap.
-  const size_t need = m + n + k + lowproductscratch(m, n, k, false);
-  limb local[256];
-  std::unique_ptr<limb[]> heap;
-  limb* u = local;
-  if (need > sizeof local / sizeof *local) {
-    heap.reset(new limb[need]);
-    u = heap.get();
-  }
+  limbstorage storage(m + n + k + lowproductscratch(m, n, k, false));
+  limb* u = storage.data();
   limb* v = u + m;
   limb* w = v + n;
   packlimbs(a, na, u);
