@@ -1,7 +1,5 @@
-// The crash report under faults: a very large trace, exceptions of any type,
-// memory running out inside the handler, and a report path that cannot be
-// written.  Every case runs in a forked child; this process never makes a
-// number.
+// The crash report terminate writes, on the ordinary paths and under faults
+// (a huge trace, any exception, no memory, no logs/), each in a forked child.
 #include "support/childprocess.hpp"
 #include "support/tracecapture.hpp"
 
@@ -57,16 +55,16 @@ using veldratest::childrun;
 using veldratest::closinglines;
 using veldratest::concat;
 using veldratest::creationlines;
-using veldratest::deletions;
+using veldratest::lines;
 using veldratest::messages;
+using veldratest::numbersgone;
 using veldratest::runinchild;
 using veldratest::setuplines;
-using lines = std::vector<std::string>;
 
 // The report of a child that made one number of length 1 and then ended
 // through terminate with the exception named (type, message) in flight.
 lines onenumberreport(const std::string& type, const std::string& message) {
-  return concat({setuplines(), creationlines(1), deletions(1),
+  return concat({setuplines(), creationlines(1), numbersgone(),
                  closinglines(type, message)});
 }
 
@@ -76,6 +74,67 @@ void makeonenumber() { VELDRA::fixedint number(1); }
 // still in flight, as an uncaught exception does at the top of main.
 template <class Fault> void throwtoterminate(const Fault& fault) noexcept {
   std::rethrow_exception(std::make_exception_ptr(fault));
+}
+
+TEST(CrashReport, TerminateWithoutExceptionWritesThirteenLines) {
+  const childrun run = runinchild([] {
+    VELDRA::fixedint number(3);
+    std::terminate();
+  });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  const std::string report = run.report();
+  EXPECT_EQ(messages(report), concat({setuplines(), creationlines(3),
+                                      closinglines("UNKNOWN", "UNKNOWN")}));
+  EXPECT_EQ(report.back(), '\n');
+}
+
+// The library's own exception, leaving a noexcept function.
+void makeoversized() noexcept { VELDRA::fixedint number(3, 1234); }
+
+TEST(CrashReport, NamesAnUncaughtModuleException) {
+  const childrun run = runinchild([] { makeoversized(); });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  EXPECT_EQ(messages(run.report()),
+            concat({setuplines(), creationlines(3),
+                    closinglines("St12out_of_range",
+                                 "Input int bigger than size!")}));
+}
+
+TEST(CrashReport, ReplacesAnEarlierReport) {
+  const childrun run = runinchild([] {
+    std::ofstream("logs/veldra.log") << std::string(10000, 'x') << '\n';
+    VELDRA::fixedint number(1);
+    std::terminate();
+  });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  const std::string report = run.report();
+  EXPECT_EQ(report.find('x' + std::string(9, 'x')), std::string::npos);
+  EXPECT_EQ(messages(report), concat({setuplines(), creationlines(1),
+                                      closinglines("UNKNOWN", "UNKNOWN")}));
+}
+
+// No report without a logs/ directory, without a number made (nothing
+// installed the handler), or on a normal exit.
+TEST(CrashReport, NotWrittenWithoutLogsANumberOrATerminate) {
+  const childrun nologs = runinchild(
+      [] {
+        VELDRA::fixedint number(1);
+        std::cout << "made" << std::flush;
+        std::terminate();
+      },
+      /*withlogs=*/false);
+  EXPECT_TRUE(nologs.abortedbysignal(SIGABRT));
+  EXPECT_EQ(nologs.output, "made");
+  EXPECT_FALSE(nologs.hasreport());
+  const childrun nonumber = runinchild([] {
+    VELDRA::log("a line, but no number");
+    std::terminate();
+  });
+  EXPECT_TRUE(nonumber.abortedbysignal(SIGABRT));
+  EXPECT_FALSE(nonumber.hasreport());
+  const childrun normal = runinchild([] { VELDRA::fixedint number(4, 42); });
+  EXPECT_TRUE(normal.exitedwith(0));
+  EXPECT_FALSE(normal.hasreport());
 }
 
 TEST(CrashReport, IsCompleteOnDiskWithAHundredMegabyteTrace) {
@@ -91,7 +150,7 @@ TEST(CrashReport, IsCompleteOnDiskWithAHundredMegabyteTrace) {
   EXPECT_TRUE(run.abortedbysignal(SIGABRT));
 
   const lines expected =
-      concat({setuplines(), creationlines(1), deletions(1),
+      concat({setuplines(), creationlines(1), numbersgone(),
               lines(linecount, filler), closinglines("UNKNOWN", "UNKNOWN")});
   std::size_t bytes = 0;
   for (const std::string& message : expected) {
@@ -191,10 +250,10 @@ TEST(CrashReport, HoldsWhatCameAfterTheTraceWasEmptied) {
     throwtoterminate(std::out_of_range("after emptying"));
   });
   EXPECT_TRUE(run.abortedbysignal(SIGABRT));
-  EXPECT_EQ(messages(run.report()),
-            concat({creationlines(2),
-                    closinglines(typeid(std::out_of_range).name(),
-                                 "after emptying")}));
+  EXPECT_EQ(
+      messages(run.report()),
+      concat({creationlines(2), closinglines(typeid(std::out_of_range).name(),
+                                             "after emptying")}));
 }
 
 // Where logs/ is missing or cannot take the report, everything else stays

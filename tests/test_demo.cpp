@@ -18,7 +18,7 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
+using veldratest::lines;
 
 // Runs the demo in a fresh directory; the runtime's abort message on
 // standard error is dropped.
@@ -50,9 +50,8 @@ TEST(Demo, PrintsTwoLinesAbortsAndReportsItsWholeRun) {
   const lines setup = veldratest::setuplines();
   const lines closing = veldratest::closinglines("UNKNOWN", "UNKNOWN");
   // The product, then the copy of testf1, go just before the end.
-  const lines destroyed =
-      veldratest::concat({veldratest::floatdestructionlines(),
-                          veldratest::floatdestructionlines()});
+  const lines destroyed = veldratest::concat(
+      {veldratest::floatsgone(), veldratest::floatoperandsgone()});
   const std::size_t tail = destroyed.size() + closing.size();
   ASSERT_GE(report.size(), setup.size() + tail);
   EXPECT_EQ(slice(report, 0, setup.size()), setup);

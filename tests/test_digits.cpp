@@ -1,8 +1,5 @@
-// The digit-array kernels: the validity checks, multiplylow against GMP on
-// random operands and on the lengths where its limb arithmetic changes
-// course (limb edges, the Karatsuba and low-split thresholds), and the
-// linear layer: sums and differences on every path, comparisons, and the
-// conversions to and from words, limbs and text.
+// The digit layer's kernels: the checks, multiplylow against GMP, sums and
+// differences on every path, comparisons, and words, limbs and text.
 #include "digits.hpp"
 #include "limbs.hpp"
 #include "support/gmpref.hpp"
@@ -23,14 +20,7 @@ namespace {
 
 using namespace VELDRA::detail;
 using digits = std::vector<digit>;
-
-digits randomdigits(std::mt19937_64& random, std::size_t n) {
-  digits d(n);
-  for (digit& place : d) {
-    place = static_cast<digit>(random() % 10);
-  }
-  return d;
-}
+using veldratest::randomdigits;
 
 // multiplylow(a, b) at outlen against GMP, and no place written past outlen.
 void expectlowproduct(const digits& a, const digits& b, std::size_t outlen) {
@@ -92,11 +82,8 @@ TEST(MultiplyLow, CarriesAcrossLimbsAndThresholds) {
   // Limbs of a times 10^19 - 1 make the fourth column sum to just under
   // 2^128, so adding the carry from the third wraps it.
   const std::string limb = "8507059173023461587";
-  const std::string text = "8507059173023461588" + limb + limb + limb;
-  digits a(text.rbegin(), text.rend());
-  for (digit& place : a) {
-    place = static_cast<digit>(place - '0');
-  }
+  const digits a =
+      veldratest::digitsof("8507059173023461588" + limb + limb + limb);
   expectlowproduct(a, digits(76, 9), 152);
 }
 
@@ -113,7 +100,8 @@ TEST(DigitChecks, WellFormedAndSignificantLength) {
   // well-formedness check carries into its neighbour.
   digits d(17, 9);
   for (std::size_t i = 0; i < d.size(); ++i) {
-    for (digit bad : {-128, -118, -1, 10, 127}) {
+    for (const digit bad :
+         {digit{-128}, digit{-118}, digit{-1}, digit{10}, digit{127}}) {
       d[i] = bad;
       EXPECT_FALSE(wellformed(d.data(), d.size())) << int{bad} << " at " << i;
       d[i] = 9;
@@ -207,7 +195,8 @@ void expectrun(const kernelpair& k, bool add, const digits& a, const digits& b,
 // summing to 9 (or differing by 0) at every offset, which pass on a carry
 // (borrow) from below.
 TEST(SumKernels, MatchTheReferenceAcrossWordsAndRegisters) {
-  std::mt19937_64 random(13);
+  const veldratest::testseed seed(13);
+  std::mt19937_64 random(seed.value());
   for (const kernelpair& k : kernels) {
     for (const std::size_t n : edgelengths) {
       const digits nines(n, 9), zeros(n, 0);
@@ -238,11 +227,13 @@ TEST(SumKernels, MatchTheReferenceAcrossWordsAndRegisters) {
 }
 
 TEST(SumKernels, ReportMalformedElementsAnywhere) {
-  std::mt19937_64 random(14);
+  const veldratest::testseed seed(14);
+  std::mt19937_64 random(seed.value());
   for (const kernelpair& k : kernels) {
     for (const std::size_t n : {1, 8, 15, 40}) {
       for (std::size_t i = 0; i < n; ++i) {
-        for (const digit bad : {-128, -1, 10, 127}) {
+        for (const digit bad :
+             {digit{-128}, digit{-1}, digit{10}, digit{127}}) {
           digits a = randomdigits(random, n), b = randomdigits(random, n);
           (i % 2 == 0 ? a : b)[i] = bad;
           digits out(n);
@@ -293,7 +284,8 @@ int sign(int order) { return (order > 0) - (order < 0); }
 // Random magnitudes with leading zeros at random lengths, against GMP; the
 // fixed-point ones scaled to the same number of fraction places.
 TEST(Comparisons, MatchGmpAcrossLengthsAndPoints) {
-  std::mt19937_64 random(16);
+  const veldratest::testseed seed(16);
+  std::mt19937_64 random(seed.value());
   for (int round = 0; round < 3000; ++round) {
     const std::size_t na = random() % 70, nb = random() % 70;
     digits a = randomdigits(random, na);
@@ -397,7 +389,8 @@ TEST(Words, ReadStopsAtTheFirstPlaceOutOfBounds) {
 }
 
 TEST(Words, LimbsRoundTripAtEveryLength) {
-  std::mt19937_64 random(17);
+  const veldratest::testseed seed(17);
+  std::mt19937_64 random(seed.value());
   for (std::size_t n = 0; n < 80; ++n) {
     const digits d = randomdigits(random, n);
     std::vector<limb> x(limbsfor(n) + 1, 42);

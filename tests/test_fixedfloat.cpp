@@ -1,16 +1,15 @@
-// fixedfloat: its trace, the conversions from fixedint and float, copies,
-// the text form and multiplication, the last two also checked against GMP
-// on random digits.
+// fixedfloat storage: made by length, from fixedint, float and its parts,
+// copied, written as text and as a double, resized, and the trace of each.
 #include "support/floatmodel.hpp"
 #include "support/numbers.hpp"
 #include "support/testseed.hpp"
 #include "support/tracecapture.hpp"
 
+#include <cmath>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <tuple>
 #include <utility>
 
 namespace {
@@ -18,35 +17,6 @@ namespace {
 using VELDRA::fixedfloat;
 using VELDRA::fixedint;
 using namespace veldratest;
-using lines = std::vector<std::string>;
-
-// Everything an operation could change, for "unchanged" checks.
-auto state(const fixedfloat& number) {
-  return std::make_tuple(number.digits.digits, number.digits.size,
-                         number.digits.isneg, number.size, number.floatsigned,
-                         number.isneg);
-}
-
-// A number of `length` places whose scaled magnitude is `scaled` (text).
-fixedfloat fromscaled(std::uint64_t length, const std::string& scaled,
-                      bool negative = false) {
-  fixedfloat out(length);
-  for (std::size_t place = 0; place < scaled.size(); ++place) {
-    out.digits.digits[place] =
-        static_cast<signed char>(scaled[scaled.size() - 1 - place] - '0');
-  }
-  out.isneg = negative;
-  return out;
-}
-
-// The sign and digit layout every operation must leave behind.
-void expectwellformed(const fixedfloat& number, std::uint64_t length) {
-  EXPECT_EQ(number.size, length);
-  EXPECT_EQ(number.digits.size, length);
-  EXPECT_EQ(number.digits.digits.size(), length);
-  EXPECT_FALSE(number.digits.isneg);
-  EXPECT_TRUE(number.floatsigned);
-}
 
 TEST(FixedfloatLifecycle, ConstructionCopyAndDestructionLines) {
   tracecapture cap;
@@ -59,8 +29,7 @@ TEST(FixedfloatLifecycle, ConstructionCopyAndDestructionLines) {
     const fixedfloat copy(number); // logs nothing until it goes
     EXPECT_TRUE(cap.lines().empty());
   }
-  EXPECT_EQ(cap.lines(),
-            concat({floatdestructionlines(), floatdestructionlines()}));
+  EXPECT_EQ(cap.lines(), floatsgone(2)); // the copy, then the number
   // An odd length fails after the init line: the digit storage goes, and
   // no fixedfloat came into being.
   tracecapture::reset();
@@ -69,7 +38,7 @@ TEST(FixedfloatLifecycle, ConstructionCopyAndDestructionLines) {
   EXPECT_EQ(cap.lines(), concat({creationlines(0),
                                  {"Creating new fixedfloat object!",
                                   "Init called on fixedfloat with length: 7"},
-                                 deletions(1)}));
+                                 numbersgone()}));
   // Nor does one whose value the assignment refuses.
   tracecapture::reset();
   EXPECT_THROW(fixedfloat(8, 3.14159f), std::length_error);
@@ -78,9 +47,9 @@ TEST(FixedfloatLifecycle, ConstructionCopyAndDestructionLines) {
   }
   // A length the digits cannot take leaves the number as it was.
   fixedfloat number(8, -1.5f);
-  const auto before = state(number);
+  const floatstate before(number);
   EXPECT_THROW(number.init(std::uint64_t{1} << 63), std::length_error);
-  EXPECT_EQ(state(number), before);
+  EXPECT_EQ(floatstate(number), before);
 }
 
 TEST(FixedfloatLifecycle, CopiesSignsAndStreams) {
@@ -90,7 +59,7 @@ TEST(FixedfloatLifecycle, CopiesSignsAndStreams) {
   tracecapture cap;
   const fixedfloat copy = f.getcopy();
   EXPECT_EQ(cap.lines(), floatcreationlines(8));
-  EXPECT_EQ(state(copy), state(f));
+  EXPECT_EQ(floatstate(copy), floatstate(f));
   EXPECT_TRUE(copy.digits.throwwhenover);
   EXPECT_EQ(f.abs().asstring(), "2.5");
   EXPECT_EQ(f.asstring(), "-2.5");
@@ -112,10 +81,10 @@ TEST(FixedfloatFromFixedint, KeepsSignAndLowestIntegerDigits) {
   // A fixedint shorter than the integer half is refused even when its value
   // fits.
   fixedfloat number(8, -12.34f);
-  const auto before = state(number);
+  const floatstate before(number);
   EXPECT_EQ(whatof<std::out_of_range>([&] { number = fixedint(3, 5); }),
             "Val too small for fixedfloat!");
-  EXPECT_EQ(state(number), before);
+  EXPECT_EQ(floatstate(number), before);
 }
 
 TEST(FixedfloatFromFixedint, LogsOneMultiplicationByTenPerIntegerPlace) {
@@ -123,19 +92,21 @@ TEST(FixedfloatFromFixedint, LogsOneMultiplicationByTenPerIntegerPlace) {
   const fixedint value(4, 7);
   tracecapture cap;
   number = value; // a copy, which logs nothing until it goes
-  const lines step = concat(
-      {creationlines(8), creationlines(16), resizelines(8), deletions(2)});
+  // The copy grown to the length, then digits = digits * fixedint(8, 10)
+  // four times; the operator's copy goes last.
+  const lines step =
+      concat({creationlines(8), productlines(8), operandsgone(), resultgone()});
   EXPECT_EQ(cap.lines(),
-            concat({resizelines(8), step, step, step, step, deletions(1)}));
+            concat({resizelines(8), step, step, step, step, operandsgone()}));
   EXPECT_EQ(number.asstring(), "7.0");
 }
 
 TEST(FixedfloatParts, SplitMagnitudeAtThePoint) {
   const fixedfloat number(8, -78.9f);
-  const auto before = state(number);
+  const floatstate before(number);
   EXPECT_EQ(placesof(number.getintpart()), "00000078");
   EXPECT_EQ(placesof(number.getfractionpart()), "00009000");
-  EXPECT_EQ(state(number), before);
+  EXPECT_EQ(floatstate(number), before);
   // The integer part into a fixedint: the magnitude, at the full length.
   fixedint target(2);
   target = number;
@@ -143,27 +114,28 @@ TEST(FixedfloatParts, SplitMagnitudeAtThePoint) {
   EXPECT_EQ(target.size, 8u);
 }
 
-TEST(FixedfloatText, LogsThePartsAndTheScratchNumber) {
-  const lines shared = concat({creationlines(8), deletions(1), creationlines(8),
-                               creationlines(0), deletions(1)});
+// The integer part is made, written and destroyed; the fraction part is
+// made, then an empty scratch number; a fraction not zero is then cut to h
+// places to find its leading zeros; last the fraction part goes.
+TEST(FixedfloatAsstring, LogsThePartsAndTheScratchNumber) {
+  const lines parts = concat({creationlines(8), resultgone(), creationlines(8),
+                              creationlines(0), numbersgone()});
   const fixedfloat zero(8);
-  const fixedfloat nonzero = fromscaled(8, "789000");
+  const fixedfloat nonzero(8, "78.9");
   tracecapture cap;
   zero.asstring();
-  EXPECT_EQ(cap.lines(), concat({shared, deletions(1)}));
+  EXPECT_EQ(cap.lines(), concat({parts, numbersgone()}));
   tracecapture::reset();
   nonzero.asstring();
-  EXPECT_EQ(cap.lines(), concat({shared, resizelines(4), deletions(1)}));
+  EXPECT_EQ(cap.lines(), concat({parts, resizelines(4), numbersgone()}));
 }
 
-TEST(FixedfloatText, MatchesExactDecimalTextOfRandomDigits) {
+TEST(FixedfloatAsstring, MatchesExactDecimalTextOfRandomDigits) {
   const testseed seed(20240611);
   operandsource source(seed.value());
   for (int round = 0; round < 5000 && !HasFailure(); ++round) {
-    const std::size_t length = 2 * source.below(41);
-    fixedfloat number(length);
-    number.digits.digits = source.digits(length);
-    number.isneg = source.coin();
+    const digitvector scaled = source.digits(2 * source.below(41));
+    const fixedfloat number = floatwithdigits(scaled, source.coin());
     EXPECT_EQ(number.asstring(), fixedtext(floatstate(number)))
         << placesof(number.digits.digits, number.isneg);
     tracecapture::reset();
@@ -215,11 +187,11 @@ TEST(FixedfloatFromFloat, RefusalsKeepTheNumberOrItsIntegerPart) {
   for (const auto& [length, value] : cases) {
     SCOPED_TRACE(value);
     fixedfloat number(length, -12.34f);
-    const auto before = state(number);
+    const floatstate before(number);
     tracecapture cap;
     EXPECT_THROW(number = value, std::out_of_range);
     EXPECT_EQ(cap.lines(), length == 8 ? creationlines(4) : lines{});
-    EXPECT_EQ(state(number), before);
+    EXPECT_EQ(floatstate(number), before);
   }
   // Too many fraction digits: the integer part is stored all the same.
   for (const float value : {3.14159f, -0.01f}) {
@@ -232,63 +204,64 @@ TEST(FixedfloatFromFloat, RefusalsKeepTheNumberOrItsIntegerPart) {
   }
 }
 
-// The random factors below leave these out.
-TEST(FixedfloatMultiply, UnsignedLeftFactorAndLengthZero) {
-  fixedfloat left(8, -1.5f);
-  left.floatsigned = false;
-  const fixedfloat product = left * fixedfloat(8, 2.0f);
-  EXPECT_EQ(product.asstring(), "3.0");
-  EXPECT_TRUE(product.floatsigned);
-  EXPECT_EQ((fixedfloat(0) * fixedfloat(0)).asstring(), ".0");
-}
-
-TEST(FixedfloatMultiply, TraceFramesTheResultsCreation) {
-  const lines opening = {"Multiplication operation in fixedfloat. (oh boy)"};
-  const fixedfloat left(8, 78.9f);
-  const fixedfloat right(8, 0.123f);
-  tracecapture cap;
-  {
-    const fixedfloat product = left * right;
-    const lines got = cap.lines();
-    const lines head = concat({opening, floatcreationlines(8)});
-    const lines tail = concat({{"Done."}, floatdestructionlines()});
-    ASSERT_GE(got.size(), head.size() + tail.size());
-    EXPECT_EQ(lines(got.begin(), got.begin() + head.size()), head);
-    EXPECT_EQ(lines(got.end() - tail.size(), got.end()), tail);
-  }
-  // Different lengths throw right after the first line; only the copy of
-  // the right factor goes.
-  const fixedfloat longer(10, 2.5f);
-  tracecapture::reset();
-  EXPECT_EQ(
-      whatof<std::length_error>([&] { static_cast<void>(left * longer); }),
-      "Size is not equal!");
-  EXPECT_EQ(cap.lines(), concat({opening, floatdestructionlines()}));
-}
-
-TEST(FixedfloatMultiply, MatchesGmpOnRandomFactors) {
-  const testseed seed(7);
+TEST(FixedfloatResize, KeepsTheValueWhereItFits) {
+  const testseed seed(103);
   operandsource source(seed.value());
-  const std::size_t rounds = differentialcases();
-  for (std::size_t round = 0; round < rounds && !HasFailure(); ++round) {
-    const std::size_t length = 2 * (1 + source.below(100));
-    fixedfloat left(length);
-    fixedfloat right(length);
-    left.digits.digits = source.digits(length);
-    right.digits.digits = source.digits(length);
-    left.isneg = source.coin();
-    right.isneg = source.coin();
-    const auto before = state(left);
-    const fixedfloat product = left * right;
-    const floatoutcome expected =
-        fixedproductof(floatstate(left), floatstate(right));
-    EXPECT_EQ(placesof(product.digits.digits, product.isneg),
-              placesof(todigits(expected.magnitude, length), expected.isneg))
-        << left.asstring() << " * " << right.asstring();
-    expectwellformed(product, length);
-    EXPECT_EQ(state(left), before);
+  for (int round = 0; round < 2000 && !HasFailure(); ++round) {
+    tracecapture cap;
+    const std::size_t length = 2 * source.below(12);
+    const std::size_t target = 2 * source.below(12);
+    fixedfloat f = floatwithdigits(source.digits(length), source.coin());
+    bigint expected = floatstate(f).signedscaled();
+    if (target >= length) {
+      mpz_mul(expected.get(), expected.get(),
+              powerof10((target - length) / 2).get());
+    } else {
+      mpz_tdiv_q(expected.get(), expected.get(),
+                 powerof10((length - target) / 2).get());
+    }
+    SCOPED_TRACE(f.asstring() + " to " + std::to_string(target));
     tracecapture::reset();
+    f.resize(target);
+    EXPECT_EQ(cap.lines(), resizelines(target));
+    EXPECT_EQ(f.size, target);
+    EXPECT_EQ(f.digits.size, target);
+    expectscaled(f, expected);
   }
+}
+
+TEST(FixedfloatResize, BothWaysOddLengthsAndMixedLengths) {
+  fixedfloat f(8, "-12.3456");
+  f.resize(4);
+  EXPECT_EQ(f.asstring(), "-12.34");
+  f.resize(2);
+  EXPECT_EQ(f.asstring(), "-2.3");
+  f.resize(12);
+  EXPECT_EQ(f.asstring(), "-2.3");
+  tracecapture cap;
+  EXPECT_EQ(whatof<std::runtime_error>([&] { f.resize(7); }),
+            "length should be able to be divided by 2!");
+  EXPECT_EQ(f.asstring(), "-2.3");
+  EXPECT_EQ(f.size, 12u);
+  f.resize(0);
+  EXPECT_EQ(f.asstring(), ".0"); // and not negative
+  fixedfloat a(4, "1.5");
+  a.resize(8);
+  EXPECT_EQ((a + fixedfloat(8, "2.25")).asstring(), "3.75");
+}
+
+TEST(FixedfloatAsdouble, MatchesStrtodOfAsstring) {
+  const testseed seed(104);
+  expectnearestonrandomdigits(seed, floatwithdigits);
+}
+
+TEST(FixedfloatAsdouble, NearestTenthSubnormalsUnderflowAndNegativeZero) {
+  EXPECT_EQ(fixedfloat(8, "0.1").asdouble(), 0.1);
+  EXPECT_EQ(fixedfloat(620, "0." + std::string(309, '0') + "1").asdouble(),
+            1e-310);
+  EXPECT_EQ(fixedfloat(900, "0." + std::string(420, '0') + "1").asdouble(),
+            0.0);
+  EXPECT_TRUE(std::signbit(fixedfloat(4, "-0").asdouble()));
 }
 
 } // namespace

@@ -1,8 +1,10 @@
-// fixedint storage: conversion from machine integers, length changes, shifts,
-// text, copies, and the trace each of them writes or must not write.
+// fixedint storage: made from machine integers, resized, copied, read back as
+// text, int64_t and double, and the trace each writes or must not write.
 #include "support/numbers.hpp"
+#include "support/testseed.hpp"
 #include "support/tracecapture.hpp"
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -40,7 +42,7 @@ TEST(FixedintConversion, StoresMagnitudeDigitsWithTheSignApart) {
       EXPECT_EQ(n.getasstdint(), c.value);
       EXPECT_EQ(cap.lines(), creationlines(c.length));
     }
-    EXPECT_EQ(cap.lines(), concat({creationlines(c.length), deletions(1)}));
+    EXPECT_EQ(cap.lines(), concat({creationlines(c.length), numbersgone()}));
   }
 }
 
@@ -125,30 +127,6 @@ TEST(FixedintResize, ShrinkingDropsTopPlacesGrowingAddsZeros) {
   EXPECT_EQ(n.size, 3u);
 }
 
-TEST(FixedintShift, MovesDigitsOnePlaceAndKeepsTheSign) {
-  const struct {
-    std::int64_t value;
-    bool left;
-    const char* places;
-  } cases[] = {
-      {-120, true, "-1200"},
-      {-120, false, "-0012"},
-      {5, false, "0000"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.places);
-    fixedint n(4, c.value);
-    tracecapture cap;
-    c.left ? n.wholeshiftl() : n.wholeshiftr();
-    EXPECT_EQ(placesof(n), c.places);
-    EXPECT_TRUE(cap.lines().empty());
-  }
-  fixedint empty(0);
-  empty.wholeshiftl();
-  empty.wholeshiftr();
-  EXPECT_TRUE(empty.digits.empty());
-}
-
 TEST(FixedintAsstring, StripsLeadingZerosAndPrintsOddElementsByValue) {
   const struct {
     digitvector digits;
@@ -206,12 +184,12 @@ TEST(FixedintCopy, CopiesCarryEverythingAndLogAsTheyAreMade) {
     expectsame(target, true);
     EXPECT_TRUE(cap.lines().empty());
   }
-  EXPECT_EQ(cap.lines(), deletions(2));
+  EXPECT_EQ(cap.lines(), numbersgone(2)); // the copy and the target
   tracecapture::reset();
   expectsame(source.getcopy(), true);
   expectsame(source.abs(), false);
-  EXPECT_EQ(cap.lines(), concat({creationlines(4), deletions(1),
-                                 creationlines(4), deletions(1)}));
+  EXPECT_EQ(cap.lines(), concat({creationlines(4), resultgone(),
+                                 creationlines(4), resultgone()}));
 }
 
 TEST(FixedintGetasstdint, ReturnsValuesThatFitAndRefusesOthers) {
@@ -232,6 +210,23 @@ TEST(FixedintGetasstdint, ReturnsValuesThatFitAndRefusesOthers) {
   fixedint tento19(20, 1000000000000000000);
   tento19.wholeshiftl();
   EXPECT_THROW(tento19.getasstdint(), std::overflow_error);
+}
+
+TEST(FixedintAsdouble, MatchesStrtodOfAsstring) {
+  const testseed seed(104);
+  expectnearestonrandomdigits(seed, withdigits);
+}
+
+TEST(FixedintAsdouble, TiesToEvenOverflowsAndRefusesMalformedDigits) {
+  const fixedint n(17, "9007199254740993"); // 2^53 + 1: a tie, to even
+  EXPECT_EQ(n.asdouble(), 9007199254740992.0);
+  EXPECT_EQ(fixedint(400, "-" + std::string(399, '9')).asdouble(), -HUGE_VAL);
+  fixedint malformed(2, 5);
+  malformed.digits[1] = 11;
+  tracecapture cap;
+  EXPECT_EQ(whatof<std::domain_error>([&] { malformed.asdouble(); }),
+            "Malformed digits!");
+  EXPECT_TRUE(cap.lines().empty());
 }
 
 } // namespace

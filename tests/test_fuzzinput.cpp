@@ -1,6 +1,5 @@
-// The fuzz input reader decodes as libFuzzer's FuzzedDataProvider does: the
-// corpora, found by the fuzzers and replayed by the tests, mean the same to
-// both only while it does.
+// The fuzz input reader decodes as libFuzzer's FuzzedDataProvider does, so
+// that a corpus means the same to the fuzzers and to its replay here.
 #include "fuzzinput.hpp"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,9 @@
-// The limb products against GMP: every kernel (schoolbook columns, Karatsuba,
-// the transform, squares and low products) at and around the thresholds
-// that choose between them, the transform's length edges and largest
-// columns, and powers built from low products.  The lengths come from the
-// thresholds, so they follow any retuning.
+// The limb products against GMP: every kernel around the thresholds that
+// choose it, the transform's length edges and columns, and powers.
 #include "digits.hpp"
 #include "limbs.hpp"
 #include "support/gmpref.hpp"
+#include "support/testseed.hpp"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +18,7 @@ namespace {
 
 using namespace VELDRA::detail;
 using veldratest::bigint;
+using veldratest::digitsof;
 using limbs = std::vector<limb>;
 using digits = std::vector<digit>;
 
@@ -36,7 +35,9 @@ constexpr int rounds = 6;
 constexpr int rounds = 6;
 #endif
 
-std::mt19937_64 rng(20260612);
+// The random limbs and digits of every test, started from its seed.
+std::mt19937_64 rng;
+constexpr std::uint64_t rngseed = 20260612;
 
 // n random limbs; every third array all 10^19 - 1, the largest columns.
 limbs randomlimbs(std::size_t n) {
@@ -84,12 +85,15 @@ void expectproduct(const limbs& u, const limbs& v, std::size_t k) {
       << m << " x " << n << (squaring ? " (square)" : "") << ", k " << k;
 }
 
-// Lengths just below, at and above a threshold.
+// Lengths just below, at and above a threshold: the tests take their
+// lengths from the thresholds, so they follow any retuning.
 std::vector<std::size_t> around(std::size_t threshold) {
   return {threshold - 1, threshold, threshold + 1};
 }
 
 TEST(Product, SchoolbookAndKaratsubaAroundTheirThreshold) {
+  const veldratest::testseed seed(rngseed);
+  rng.seed(seed.value());
   for (const std::size_t n : around(karatsubathreshold)) {
     const limbs u = randomlimbs(n), v = randomlimbs(n);
     expectproduct(u, v, 2 * n);
@@ -104,6 +108,8 @@ TEST(Product, SchoolbookAndKaratsubaAroundTheirThreshold) {
 }
 
 TEST(Product, KaratsubaAndTransformAroundTheirThreshold) {
+  const veldratest::testseed seed(rngseed);
+  rng.seed(seed.value());
   for (const std::size_t n : around(nttthreshold)) {
     expectproduct(randomlimbs(n), randomlimbs(n), 2 * n);
     expectproduct(randomlimbs(3 * n), randomlimbs(n), 4 * n);
@@ -115,11 +121,13 @@ TEST(Product, KaratsubaAndTransformAroundTheirThreshold) {
 
 // A square is the product of the array with an equal copy of itself.
 TEST(Product, SquaresEqualProductsWithACopy) {
+  const veldratest::testseed seed(rngseed);
+  rng.seed(seed.value());
   for (const std::size_t n :
        {std::size_t{1}, std::size_t{2}, karatsubasquarethreshold - 1,
         karatsubathreshold + 3, 2 * karatsubasquarethreshold + 1,
         nttsquarethreshold - 1, nttsquarethreshold + 1}) {
-    const limbs u = randomlimbs(n), copy = u;
+    const limbs u = randomlimbs(n), copy(u.begin(), u.end());
     limbs square(2 * n), product(2 * n), t(productscratch(n, n));
     VELDRA::detail::product(u.data(), n, u.data(), n, square.data(), t.data());
     VELDRA::detail::product(u.data(), n, copy.data(), n, product.data(),
@@ -132,6 +140,8 @@ TEST(Product, SquaresEqualProductsWithACopy) {
 // that and the 5/8 where the full product is cut instead, the full length,
 // and unequal factors.
 TEST(LowProduct, EveryKernelAroundItsThreshold) {
+  const veldratest::testseed seed(rngseed);
+  rng.seed(seed.value());
   for (const std::size_t n :
        {lowsplitthreshold - 1, lowsplitthreshold, nttlowthreshold - 1,
         nttlowthreshold, nttlowthreshold + 1}) {
@@ -153,6 +163,8 @@ TEST(LowProduct, EveryKernelAroundItsThreshold) {
 }
 
 TEST(LowProduct, RandomShapes) {
+  const veldratest::testseed seed(rngseed);
+  rng.seed(seed.value());
   for (int round = 0; round < 40 * rounds; ++round) {
     const std::size_t m = 1 + rng() % (lowsplitthreshold * 3);
     const std::size_t n = 1 + rng() % (lowsplitthreshold * 3);
@@ -171,6 +183,8 @@ TEST(LowProduct, RandomShapes) {
 // factor a single limb (only the last levels of butterflies run), squares,
 // and results cut below the column count.
 TEST(Transform, LengthEdges) {
+  const veldratest::testseed seed(rngseed);
+  rng.seed(seed.value());
   for (std::size_t power = 1; power <= 2048; power *= 2) {
     for (const std::size_t columns :
          {power, power + 1, 3 * power, 3 * power + 1}) {
@@ -202,27 +216,13 @@ TEST(Transform, LargestColumns) {
     limbs w(2 * n);
     nttproduct(nines.data(), n, nines.data(), n, w.data(), 2 * n);
     EXPECT_TRUE(w == expected(nines, nines, 2 * n)) << n;
-    const limbs copy = nines;
+    const limbs copy(nines.begin(), nines.end());
     nttproduct(nines.data(), n, copy.data(), n, w.data(), 2 * n);
     EXPECT_TRUE(w == expected(nines, nines, 2 * n)) << n;
   }
 }
 
-digits randomdigits(std::size_t n) {
-  digits d(n);
-  for (digit& place : d) {
-    place = static_cast<digit>(rng() % 10);
-  }
-  return d;
-}
-
-digits digitsof(const std::string& text) {
-  digits d(text.rbegin(), text.rend());
-  for (digit& place : d) {
-    place = static_cast<digit>(place - '0');
-  }
-  return d;
-}
+digits randomdigits(std::size_t n) { return veldratest::randomdigits(rng, n); }
 
 // power(base, exponent) at outlen against GMP's powm modulo 10^outlen, and
 // no place written past outlen.
@@ -246,6 +246,8 @@ void expectpower(const digits& base, const digits& exponent,
 // fits a word and the smallest that does not; and a long one, a decimal
 // digit at a time.
 TEST(Power, MatchesGmpPowm) {
+  const veldratest::testseed seed(rngseed);
+  rng.seed(seed.value());
   const std::vector<digits> exponents = {{},
                                          {1},
                                          {2},

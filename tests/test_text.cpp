@@ -1,5 +1,5 @@
-// Decimal text into numbers: the grammar and its limits, what construction
-// and assignment log, stream input, and round trips through asstring().
+// Decimal text into both classes: the grammar and its limits, what each way
+// in logs, stream input, and round trips through asstring().
 #include "support/floatmodel.hpp"
 #include "support/numbers.hpp"
 #include "support/testseed.hpp"
@@ -29,7 +29,7 @@ const std::string_view refusedbyboth[] = {
     "inf"sv,   "nan"sv, "1-"sv,    "\x80"sv,  "\xd9\xa3"sv, "\xef\xbc\x91"sv,
     "1\0002"sv};
 
-TEST(FixedintText, SignsLeadingZerosAndTheLengthBoundary) {
+TEST(FixedintTextInput, SignsLeadingZerosAndTheLengthBoundary) {
   const struct {
     std::uint64_t length;
     const char* text;
@@ -62,7 +62,7 @@ TEST(FixedintText, SignsLeadingZerosAndTheLengthBoundary) {
   }
 }
 
-TEST(FixedintText, RefusedTextChangesNothingAndLogsNothing) {
+TEST(FixedintTextInput, RefusedTextChangesNothingAndLogsNothing) {
   fixedint n(4, -17);
   n.throwwhenover = true;
   const auto before = intstate(n);
@@ -85,7 +85,7 @@ TEST(FixedintText, RefusedTextChangesNothingAndLogsNothing) {
 }
 
 // Unsigned numbers drop the text's sign as they drop an int64_t's.
-TEST(FixedintText, UnsignedKeepsItsSign) {
+TEST(FixedintTextInput, UnsignedKeepsItsSign) {
   fixedint n(3);
   n.numsigned = false;
   n = "-42";
@@ -118,7 +118,7 @@ TEST(TextOverloads, IntegerAndFloatCallsStayWhereTheyWere) {
   EXPECT_EQ(f.asstring(), "0.25");
 }
 
-TEST(FixedfloatText, ExactValuesAndTheirCanonicalText) {
+TEST(FixedfloatTextInput, ExactValuesAndTheirCanonicalText) {
   const struct {
     std::uint64_t length;
     const char* text;
@@ -148,7 +148,7 @@ TEST(FixedfloatText, ExactValuesAndTheirCanonicalText) {
   }
 }
 
-TEST(FixedfloatText, RefusalsInOrderAndUnchanged) {
+TEST(FixedfloatTextInput, RefusalsInOrderAndUnchanged) {
   fixedfloat f(4, "-1.5");
   const auto before = floatstate(f);
   tracecapture cap;
@@ -169,7 +169,7 @@ TEST(FixedfloatText, RefusalsInOrderAndUnchanged) {
   EXPECT_TRUE(cap.lines().empty());
   // A refused construction ends as a refused float does: the digits go.
   EXPECT_THROW(fixedfloat(4, "0.001"), std::length_error);
-  EXPECT_EQ(cap.lines(), concat({floatcreationlines(4), deletions(1)}));
+  EXPECT_EQ(cap.lines(), concat({floatcreationlines(4), numbersgone()}));
   tracecapture::reset();
   EXPECT_THROW(fixedfloat(3, "1"), std::runtime_error);
 }

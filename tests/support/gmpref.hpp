@@ -1,16 +1,20 @@
 // GMP as the exact reference for differential tests: conversions between
-// digit vectors (least significant first) and GMP integers, and the few
-// operations the models build on.
+// digit vectors (least significant first), text and GMP integers, the few
+// operations the models build on, and uniform random digits to compare on.
 #ifndef VELDRA_TESTS_GMPREF_HPP
 #define VELDRA_TESTS_GMPREF_HPP
 
 #include <gmp.h>
 
 #include <cstddef>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace veldratest {
+
+// Decimal places, least significant first, as the numbers hold them.
+using digitvector = std::vector<signed char>;
 
 // An owning GMP integer.
 class bigint {
@@ -31,7 +35,7 @@ public:
   mpz_srcptr get() const { return value_; }
   std::string str() const {
     std::string text(mpz_sizeinbase(value_, 10) + 2, '\0');
-    mpz_get_str(&text[0], 10, value_);
+    mpz_get_str(text.data(), 10, value_);
     text.resize(text.find('\0'));
     return text;
   }
@@ -41,8 +45,7 @@ private:
 };
 
 // The value of well-formed digits, negated when `negative`.
-inline bigint fromdigits(const std::vector<signed char>& digits,
-                         bool negative = false) {
+inline bigint fromdigits(const digitvector& digits, bool negative = false) {
   std::string text;
   for (auto place = digits.rbegin(); place != digits.rend(); ++place) {
     text.push_back(static_cast<char>('0' + *place));
@@ -58,16 +61,29 @@ inline bigint fromdigits(const std::vector<signed char>& digits,
 }
 
 // |value| mod 10^length as `length` digits, least significant first.
-inline std::vector<signed char> todigits(const bigint& value,
-                                         std::size_t length) {
+inline digitvector todigits(const bigint& value, std::size_t length) {
   bigint magnitude;
   mpz_abs(magnitude.get(), value.get());
   const std::string text = magnitude.str();
-  std::vector<signed char> out(length, 0);
+  digitvector out(length, 0);
   for (std::size_t place = 0; place < length && place < text.size(); ++place) {
     out[place] = static_cast<signed char>(text[text.size() - 1 - place] - '0');
   }
   return out;
+}
+
+// The places of a decimal text, leading zeros included.
+inline digitvector digitsof(const std::string& text) {
+  return todigits(bigint(text.c_str()), text.size());
+}
+
+// `length` digits 0..9, each uniform.
+inline digitvector randomdigits(std::mt19937_64& random, std::size_t length) {
+  digitvector d(length);
+  for (signed char& place : d) {
+    place = static_cast<signed char>(random() % 10);
+  }
+  return d;
 }
 
 // 10^exponent.

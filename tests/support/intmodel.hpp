@@ -14,8 +14,6 @@
 
 namespace veldratest {
 
-using digitvector = std::vector<signed char>;
-
 inline bool wellformed(const digitvector& digits) {
   return std::all_of(digits.begin(), digits.end(),
                      [](signed char d) { return d >= 0 && d <= 9; });

@@ -1,22 +1,24 @@
 // Shared by the tests of fixedint and fixedfloat: the set-up run before any
-// test reads the trace, thrown messages, numbers from digits, and the random
-// operands and round counts of the differential tests.
+// test reads the trace, thrown messages, numbers from digits, checks of a
+// result, and the random operands and rounds of the differential tests.
 #ifndef VELDRA_TESTS_NUMBERS_HPP
 #define VELDRA_TESTS_NUMBERS_HPP
 
+#include "support/gmpref.hpp"
+#include "support/testseed.hpp"
+#include "support/tracecapture.hpp"
 #include "veldra.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace veldratest {
-
-using digitvector = std::vector<signed char>;
 
 // The first number of a process writes the set-up lines before its own; a
 // test program that includes this header has them written before any test.
@@ -46,6 +48,16 @@ inline VELDRA::fixedint withdigits(const digitvector& digits,
   return n;
 }
 
+// A fixed-point number whose scaled magnitude is `scaled`: its length is
+// that of the digits.
+inline VELDRA::fixedfloat floatwithdigits(const digitvector& scaled,
+                                          bool negative = false) {
+  VELDRA::fixedfloat f(scaled.size());
+  f.digits.digits = scaled;
+  f.isneg = negative;
+  return f;
+}
+
 // Sign and every place, top first ("-0042"): a view of a number that hides
 // nothing, malformed places included, for comparing with a model.
 inline std::string placesof(const digitvector& digits, bool negative) {
@@ -58,6 +70,35 @@ inline std::string placesof(const digitvector& digits, bool negative) {
 
 inline std::string placesof(const VELDRA::fixedint& n) {
   return placesof(n.digits, n.isneg);
+}
+
+// `f` holds the signed scaled value `value` wrapped to its length, a zero
+// never negative, the sign in f.isneg alone.
+inline void expectscaled(const VELDRA::fixedfloat& f, const bigint& value) {
+  const digitvector magnitude = todigits(value, f.size);
+  const bool zero = magnitude == digitvector(f.size, 0);
+  EXPECT_EQ(placesof(f.digits.digits, f.isneg),
+            placesof(magnitude, mpz_sgn(value.get()) < 0 && !zero));
+  EXPECT_FALSE(f.digits.isneg);
+}
+
+// The length, sign and flags every fixedfloat operation leaves behind.
+inline void expectwellformed(const VELDRA::fixedfloat& number,
+                             std::uint64_t length) {
+  EXPECT_EQ(number.size, length);
+  EXPECT_EQ(number.digits.size, length);
+  EXPECT_EQ(number.digits.digits.size(), length);
+  EXPECT_FALSE(number.digits.isneg);
+  EXPECT_TRUE(number.floatsigned);
+}
+
+// asdouble() of a number is the nearest double to its text: strtod of the
+// text is the reference, sign of a zero included (the tests run in the "C"
+// locale).
+inline void expectnearest(double value, const std::string& text) {
+  const double expected = std::strtod(text.c_str(), nullptr);
+  EXPECT_EQ(value, expected) << text;
+  EXPECT_EQ(std::signbit(value), std::signbit(expected)) << text;
 }
 
 // Rounds of the main differential tests; VELDRA_DIFF_CASES=100000 runs a
@@ -108,9 +149,60 @@ public:
     return withdigits(d, coin());
   }
 
+  // A right operand for `a`: now and then `a` itself with a random sign
+  // (equal magnitudes: zero sums, equality), else a random number of a's
+  // length or, when `anylength`, now and then of any length up to 60.
+  VELDRA::fixedint partner(const VELDRA::fixedint& a, bool anylength) {
+    if (below(6) == 0) {
+      VELDRA::fixedint b = a;
+      b.isneg = coin();
+      return b;
+    }
+    return number(anylength && below(4) == 0 ? below(61) : a.size);
+  }
+
 private:
   std::mt19937_64 rng_;
 };
+
+// The fixedint differential tests: `check(op, a, b)` on differentialcases()
+// rounds, op drawn from `ops`, a of 1 to 60 places with random flags and b
+// its partner (see operandsource::partner), each round under a trace that
+// names them and with the trace emptied.
+template <class Check>
+void differentialrounds(const testseed& seed, std::string_view ops,
+                        bool anylength, const Check& check) {
+  operandsource source(seed.value());
+  const std::size_t rounds = differentialcases();
+  for (std::size_t round = 0; round < rounds && !testing::Test::HasFailure();
+       ++round) {
+    tracecapture::reset();
+    const char op = ops[source.below(ops.size())];
+    VELDRA::fixedint a = source.number(1 + source.below(60));
+    const VELDRA::fixedint b = source.partner(a, anylength);
+    a.numsigned = source.coin();
+    a.throwwhenover = source.coin();
+    SCOPED_TRACE(placesof(a) + " " + op + " " + placesof(b) +
+                 (a.numsigned ? "" : ", left unsigned") +
+                 (a.throwwhenover ? ", left throws on overflow" : ""));
+    check(op, a, b);
+  }
+  tracecapture::reset();
+}
+
+// asdouble() against strtod of asstring() on random numbers of even length,
+// now and then past the double range both ways; `make(digits, negative)`
+// makes them.
+template <class Make>
+void expectnearestonrandomdigits(const testseed& seed, const Make& make) {
+  operandsource source(seed.value());
+  for (int round = 0; round < 3000 && !testing::Test::HasFailure(); ++round) {
+    const std::size_t length = 2 + 2 * source.below(round % 10 ? 20 : 400);
+    const auto number = make(source.digits(length), source.coin());
+    expectnearest(number.asdouble(), number.asstring());
+    tracecapture::reset();
+  }
+}
 
 } // namespace veldratest
 

@@ -2,7 +2,7 @@
 // test's own seed, and every failure of the test names the seed it ran with
 // and the command that runs it again so:
 //
-//   seed 81: rerun with VELDRA_TEST_SEED=81 .../test_operations
+//   seed 81: rerun with VELDRA_TEST_SEED=81 .../test_fixedint_division_power
 //   --gtest_filter=FixedintDivision.MatchesGmp
 #ifndef VELDRA_TESTS_TESTSEED_HPP
 #define VELDRA_TESTS_TESTSEED_HPP

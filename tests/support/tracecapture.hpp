@@ -1,5 +1,6 @@
 // Reading back the trace in tests: the message texts of the lines written
-// since a capture began, with the line format checked on the way.
+// since a capture began, with the line format checked on the way, and the
+// shapes that runs of lines take, named for what the library does.
 #ifndef VELDRA_TESTS_TRACECAPTURE_HPP
 #define VELDRA_TESTS_TRACECAPTURE_HPP
 
@@ -14,13 +15,15 @@
 
 namespace veldratest {
 
+using lines = std::vector<std::string>;
+
 // "VELDRA [" + 24 characters of time text + "]: "
 constexpr std::size_t prefixlength = 35;
 
 // Splits a trace into message texts; a line without the prefix fails the
 // test and is kept whole so the mismatch shows.
-inline std::vector<std::string> messages(const std::string& trace) {
-  std::vector<std::string> out;
+inline lines messages(const std::string& trace) {
+  lines out;
   std::size_t begin = 0;
   while (begin < trace.size()) {
     std::size_t end = trace.find('\n', begin);
@@ -50,72 +53,117 @@ public:
     VELDRA::logstream.clear();
   }
 
-  // The message texts written since construction or the last reset.
-  std::vector<std::string> lines() const {
-    return messages(VELDRA::logstream.str());
-  }
+  // The message texts written since construction or the last reset.  A
+  // member, though it reads only the trace: it is read through the capture
+  // whose making began it.
+  // NOLINTNEXTLINE(readability-convert-member-functions-to-static)
+  veldratest::lines lines() const { return messages(VELDRA::logstream.str()); }
 };
 
 // Concatenates line lists, for spelling out expected sequences.
-inline std::vector<std::string>
-concat(std::initializer_list<std::vector<std::string>> parts) {
-  std::vector<std::string> out;
+inline lines concat(std::initializer_list<lines> parts) {
+  lines out;
   for (const auto& part : parts) {
     out.insert(out.end(), part.begin(), part.end());
   }
   return out;
 }
 
-// The three lines of a number made by length.
-inline std::vector<std::string> creationlines(std::uint64_t length) {
+// ---------------------------------------------------------------------------
+// Numbers made
+// ---------------------------------------------------------------------------
+
+// A fixedint made by length: fixedint(length), and every number an
+// operation makes for its result or its own use.
+inline lines creationlines(std::uint64_t length) {
   return {"New fixedint object!",
           "Resizing Digits to: " + std::to_string(length), "Done."};
 }
 
-// The lines of a resize of a number to `length`.
-inline std::vector<std::string> resizelines(std::uint64_t length) {
+// A fixedint resized to `length`.
+inline lines resizelines(std::uint64_t length) {
   return {"Resize requested in fixedint.",
           "Resizing Digits to: " + std::to_string(length), "Done."};
 }
 
-// `count` destructions of fixedints.
-inline std::vector<std::string> deletions(std::size_t count) {
-  return std::vector<std::string>(count, "Deleted fixedint object.");
+// The result of a * b at `length`: made at twice the length, cut back.
+inline lines productlines(std::uint64_t length) {
+  return concat({creationlines(2 * length), resizelines(length)});
 }
 
-// The destruction of a fixedfloat: its own line, then its digits'.
-inline std::vector<std::string> floatdestructionlines() {
-  return {"Deleting fixedfloat object!", "Deleted fixedint object."};
+// ---------------------------------------------------------------------------
+// Numbers destroyed
+// ---------------------------------------------------------------------------
+//
+// Every fixedint leaves the same line, so a run of them shows only as its
+// count.  The names say whose lines they are, so that an expected trace can
+// be read against the operation's description in veldra.hpp.
+
+// `count` numbers that an operation, or the test, made for its own use.
+inline lines numbersgone(std::size_t count = 1) {
+  return lines(count, "Deleted fixedint object.");
 }
 
-// The set-up lines the first number of a process writes before its own.
-inline std::vector<std::string> setuplines() {
-  return {"First fixedint/fixedfloat object created!",
-          "Start Initialization of Veldra Arithmetic module.",
-          "Setting up log dumper...", "Done. Init Successful"};
+// The copies of the right operand taken by `count` operators: each takes it
+// by value, and one built on others passes it on to each of them.
+inline lines operandsgone(std::size_t count = 1) { return numbersgone(count); }
+
+// The number an operator returned, destroyed by its caller.
+inline lines resultgone() { return numbersgone(1); }
+
+// a < b runs > and, only when that is false, != (which runs ==), each on a
+// copy of its own.
+inline lines lessthancopies(bool greater) {
+  return operandsgone(greater ? 2 : 4);
 }
 
-// The last six lines of a crash report naming the exception (type, what()).
-inline std::vector<std::string> closinglines(const std::string& type,
-                                             const std::string& message) {
-  return {"Terminate called. Preparing report.",
-          "Opened File.",
-          "Rethrowing exception and getting type.",
-          "Exception type: " + type,
-          "what(): " + message,
-          "--- LOG END: NO FURTHER MESSAGES ---"};
+// `count` fixedfloats destroyed: each its own line, then its digits'.
+inline lines floatsgone(std::size_t count = 1) {
+  lines out;
+  for (std::size_t i = 0; i < count; ++i) {
+    out.insert(out.end(),
+               {"Deleting fixedfloat object!", "Deleted fixedint object."});
+  }
+  return out;
 }
 
-// The lines of fixedfloat(length) once set-up has run.
-inline std::vector<std::string> floatcreationlines(std::uint64_t length) {
+// The copies of the right operand taken by `count` fixedfloat operators.
+inline lines floatoperandsgone(std::size_t count = 1) {
+  return floatsgone(count);
+}
+
+// fixedfloat(length) once set-up has run: its digits start empty, and the
+// number of `length` places made for them is moved in and goes.
+inline lines floatcreationlines(std::uint64_t length) {
   return concat(
       {creationlines(0),
        {"Creating new fixedfloat object!",
         "Init called on fixedfloat with length: " + std::to_string(length),
         "Register size.", "Init boolean properties.", "Init digits."},
        creationlines(length),
-       deletions(1),
+       numbersgone(1),
        {"Done."}});
+}
+
+// ---------------------------------------------------------------------------
+// The process
+// ---------------------------------------------------------------------------
+
+// The set-up lines the first number of a process writes before its own.
+inline lines setuplines() {
+  return {"First fixedint/fixedfloat object created!",
+          "Start Initialization of Veldra Arithmetic module.",
+          "Setting up log dumper...", "Done. Init Successful"};
+}
+
+// The last six lines of a crash report naming the exception (type, what()).
+inline lines closinglines(const std::string& type, const std::string& message) {
+  return {"Terminate called. Preparing report.",
+          "Opened File.",
+          "Rethrowing exception and getting type.",
+          "Exception type: " + type,
+          "what(): " + message,
+          "--- LOG END: NO FURTHER MESSAGES ---"};
 }
 
 } // namespace veldratest

@@ -1,22 +1,20 @@
-// The trace line format, the once-only set-up and the crash report on the
-// ordinary paths.  Anything that depends on process state runs in a forked
-// child; this process itself never makes a number.
+// The trace: the line format, and the set-up the first number runs once; what
+// depends on process state runs in a forked child, never in this process.
 #include "support/childprocess.hpp"
 #include "support/tracecapture.hpp"
 
 #include "veldra.hpp"
 
-#include <csignal>
 #include <ctime>
 #include <exception>
-#include <fstream>
 #include <iostream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
 using namespace veldratest;
-using lines = std::vector<std::string>;
 
 std::string ctimetext(std::time_t when) {
   std::string text = std::ctime(&when);
@@ -82,8 +80,8 @@ TEST(Setup, RunsOnceBeforeTheFirstNumbersOwnLines) {
   });
   ASSERT_TRUE(run.exitedwith(0));
   EXPECT_EQ(messages(run.output),
-            concat({setuplines(), creationlines(3), deletions(1),
-                    creationlines(2), deletions(1)}));
+            concat({setuplines(), creationlines(3), numbersgone(),
+                    creationlines(2), numbersgone()}));
 }
 
 TEST(Setup, InstallsTheReportAndKeepsThePreviousHandler) {
@@ -101,67 +99,6 @@ TEST(Setup, InstallsTheReportAndKeepsThePreviousHandler) {
   });
   ASSERT_TRUE(run.exitedwith(0));
   EXPECT_EQ(run.output, "1111");
-}
-
-TEST(CrashReport, TerminateWithoutExceptionWritesThirteenLines) {
-  const childrun run = runinchild([] {
-    VELDRA::fixedint number(3);
-    std::terminate();
-  });
-  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
-  const std::string report = run.report();
-  EXPECT_EQ(messages(report), concat({setuplines(), creationlines(3),
-                                      closinglines("UNKNOWN", "UNKNOWN")}));
-  EXPECT_EQ(report.back(), '\n');
-}
-
-// An exception leaving a noexcept function reaches terminate while still in
-// flight, as an uncaught one does at the top of main.
-void makeoversized() noexcept { VELDRA::fixedint number(3, 1234); }
-
-TEST(CrashReport, NamesAnUncaughtModuleException) {
-  const childrun run = runinchild([] { makeoversized(); });
-  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
-  EXPECT_EQ(messages(run.report()),
-            concat({setuplines(), creationlines(3),
-                    closinglines("St12out_of_range",
-                                 "Input int bigger than size!")}));
-}
-
-TEST(CrashReport, ReplacesAnEarlierReport) {
-  const childrun run = runinchild([] {
-    std::ofstream("logs/veldra.log") << std::string(10000, 'x') << '\n';
-    VELDRA::fixedint number(1);
-    std::terminate();
-  });
-  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
-  const std::string report = run.report();
-  EXPECT_EQ(report.find('x' + std::string(9, 'x')), std::string::npos);
-  EXPECT_EQ(messages(report).size(), setuplines().size() + 3 + 6);
-}
-
-// No report without a logs/ directory, without a number made (nothing
-// installed the handler), or on a normal exit.
-TEST(CrashReport, NotWrittenWithoutLogsANumberOrATerminate) {
-  const childrun nologs = runinchild(
-      [] {
-        VELDRA::fixedint number(1);
-        std::cout << "made" << std::flush;
-        std::terminate();
-      },
-      /*withlogs=*/false);
-  EXPECT_TRUE(nologs.abortedbysignal(SIGABRT));
-  EXPECT_EQ(nologs.output, "made");
-  EXPECT_FALSE(nologs.hasreport());
-  const childrun nonumber = runinchild([] {
-    VELDRA::log("a line, but no number");
-    std::terminate();
-  });
-  EXPECT_TRUE(nonumber.abortedbysignal(SIGABRT));
-  EXPECT_FALSE(nonumber.hasreport());
-  const childrun normal = runinchild([] { VELDRA::fixedint number(4, 42); });
-  EXPECT_TRUE(normal.exitedwith(0));
-  EXPECT_FALSE(normal.hasreport());
 }
 
 } // namespace

@@ -1,0 +1,148 @@
+// fixedint division and powers: / % ^ against GMP on random operands, with
+// the rare quotient corrections, the edges and the failures.
+#include "support/intmodel.hpp"
+#include "support/numbers.hpp"
+#include "support/testseed.hpp"
+#include "support/tracecapture.hpp"
+
+#include <cstdint>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+using VELDRA::fixedint;
+using namespace veldratest;
+
+// `n` holds `value` wrapped to its length, negative only when non-zero, with
+// the flags of a fresh result.
+void expectwrapped(const fixedint& n, const bigint& value) {
+  const digitvector magnitude = todigits(value, n.size);
+  const bool zero = magnitude == digitvector(n.size, 0);
+  EXPECT_EQ(placesof(n),
+            placesof(magnitude, mpz_sgn(value.get()) < 0 && !zero));
+  EXPECT_TRUE(n.numsigned && !n.throwwhenover);
+}
+
+bigint valueof(const fixedint& n) { return fromdigits(n.digits, n.isneg); }
+
+TEST(FixedintDivision, MatchesGmp) {
+  const testseed seed(81);
+  operandsource source(seed.value());
+  for (int round = 0; round < 3000 && !HasFailure(); ++round) {
+    tracecapture::reset();
+    const std::size_t length = 1 + source.below(round % 10 == 0 ? 300 : 40);
+    const fixedint a = source.number(length);
+    const fixedint b = source.number(length);
+    if (mpz_sgn(valueof(b).get()) == 0) {
+      continue;
+    }
+    SCOPED_TRACE(placesof(a) + " / " + placesof(b));
+    expectwrapped(a / b, quotientof(intstate(a), intstate(b)));
+    expectwrapped(a % b, remainderof(intstate(a), intstate(b)));
+  }
+}
+
+// Dividends whose first estimated quotient limb is one too large, so the
+// divisor must be added back.
+TEST(FixedintDivision, RareQuotientCorrection) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"1500000000000000000000000000", "500000000000000000999999999"},
+      {"99009999999900990990099009000900090", "9000909090900090099"},
+  };
+  for (const auto& [dividend, divisor] : cases) {
+    const bigint a(dividend);
+    const bigint b(divisor);
+    bigint q;
+    bigint r;
+    mpz_tdiv_qr(q.get(), r.get(), a.get(), b.get());
+    expectwrapped(withdigits(todigits(a, 40)) / withdigits(todigits(b, 40)), q);
+    expectwrapped(withdigits(todigits(a, 40)) % withdigits(todigits(b, 40)), r);
+  }
+}
+
+TEST(FixedintDivision, UnsignedLeftAndFailures) {
+  fixedint unsignedleft(3, -7);
+  unsignedleft.numsigned = false;
+  unsignedleft.throwwhenover = true;
+  const fixedint q = unsignedleft / fixedint(3, 2);
+  EXPECT_EQ(q.asstring(), "3");
+  EXPECT_TRUE(q.numsigned && !q.throwwhenover);
+  EXPECT_EQ((unsignedleft % fixedint(3, -2)).asstring(), "1");
+
+  fixedint negzero(3);
+  negzero.flipsign();
+  const fixedint malformed = withdigits({5, 12, 0});
+  const fixedint a(3, 5);
+  tracecapture cap;
+  EXPECT_EQ(whatof<std::domain_error>([&] { static_cast<void>(a / negzero); }),
+            "Division by zero!");
+  EXPECT_EQ(
+      whatof<std::domain_error>([&] { static_cast<void>(a % fixedint(3)); }),
+      "Division by zero!");
+  EXPECT_EQ(
+      whatof<std::domain_error>([&] { static_cast<void>(a / malformed); }),
+      "Malformed digits!");
+  EXPECT_EQ(
+      whatof<std::length_error>([&] { static_cast<void>(a % fixedint(4, 1)); }),
+      "Int sizes are not equal!");
+  // No result is made: only the right operands come and go, the two made
+  // in place as the operators' own.
+  EXPECT_EQ(cap.lines(),
+            concat({operandsgone(), creationlines(3), operandsgone(),
+                    operandsgone(), creationlines(4), operandsgone()}));
+}
+
+TEST(FixedintPower, MatchesGmp) {
+  const testseed seed(82);
+  operandsource source(seed.value());
+  for (int round = 0; round < 600 && !HasFailure(); ++round) {
+    tracecapture::reset();
+    const fixedint base = source.number(1 + source.below(60));
+    // Short exponents half of the time, to reach 0, 1 and small powers.
+    fixedint exponent = source.number(1 + source.below(round % 2 ? 2 : 40));
+    exponent.isneg = false;
+    SCOPED_TRACE(placesof(base) + " ^ " + placesof(exponent));
+    expectwrapped(base ^ exponent, powerof(intstate(base), intstate(exponent)));
+  }
+}
+
+// Small exponents: the same number as multiplying k times, sign included,
+// except that a power wrapped to zero is never -0.
+TEST(FixedintPower, MatchesRepeatedMultiplication) {
+  const testseed seed(83);
+  operandsource source(seed.value());
+  for (int round = 0; round < 200 && !HasFailure(); ++round) {
+    tracecapture::reset();
+    const fixedint base = source.number(1 + source.below(30));
+    fixedint product(base.size, 1);
+    for (std::int64_t k = 0; k < 12; ++k) {
+      const fixedint power = base ^ fixedint(2, k);
+      if (mpz_sgn(valueof(product).get()) == 0) {
+        product.isneg = false;
+      }
+      EXPECT_EQ(placesof(power), placesof(product)) << placesof(base) << k;
+      product = product * base;
+    }
+  }
+}
+
+TEST(FixedintPower, EdgesAndHugeExponents) {
+  fixedint negzero(4);
+  negzero.flipsign();
+  EXPECT_EQ((fixedint(3, -5) ^ negzero).asstring(), "1");
+  fixedint unsignedbase(3, -5);
+  unsignedbase.numsigned = false;
+  EXPECT_EQ((unsignedbase ^ fixedint(1, 3)).asstring(), "125");
+  EXPECT_EQ(whatof<std::domain_error>(
+                [] { static_cast<void>(fixedint(3, 2) ^ fixedint(3, -1)); }),
+            "Negative exponent!");
+
+  // 3 ^ (10^1000 - 1) at 100 digits: the work follows the exponent's
+  // length, so this is quick.
+  const fixedint three(100, 3);
+  const fixedint exponent = withdigits(digitvector(1000, 9));
+  expectwrapped(three ^ exponent, powerof(intstate(three), intstate(exponent)));
+}
+
+} // namespace
