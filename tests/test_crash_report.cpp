@@ -280,8 +280,11 @@ TEST(CrashReport, UnwritableOrMissingLogsChangesNothingElse) {
                  /*withlogs=*/false);
   const childrun reportdir =
       runinchild(body([] { ::mkdir("logs/veldra.log", 0755); }));
+  // A device that takes no bytes: the open succeeds, every write fails.
+  const childrun full = runinchild(
+      body([] { ASSERT_EQ(::symlink("/dev/full", "logs/veldra.log"), 0); }));
 
-  for (const childrun* run : {&missing, &logsfile, &reportdir}) {
+  for (const childrun* run : {&missing, &logsfile, &reportdir, &full}) {
     EXPECT_TRUE(run->abortedbysignal(SIGABRT)) << run->dir;
     EXPECT_EQ(run->output, written.output) << run->dir;
   }
@@ -290,6 +293,23 @@ TEST(CrashReport, UnwritableOrMissingLogsChangesNothingElse) {
   struct stat info {};
   ASSERT_EQ(::stat((reportdir.dir + "/logs/veldra.log").c_str(), &info), 0);
   EXPECT_TRUE(S_ISDIR(info.st_mode));
+}
+
+// The handler installed before the first number runs after the report is
+// on disk.  One that returns, or that calls terminate again, cannot keep the
+// process alive or send the report round a second time: it ends by SIGABRT.
+TEST(CrashReport, EndsTheProcessWhateverTheEarlierHandlerDoes) {
+  const std::vector<VELDRA::terminate_handler> earlier = {
+      [] {}, [] { std::terminate(); }};
+  for (const VELDRA::terminate_handler handler : earlier) {
+    const childrun run = runinchild([handler] {
+      std::set_terminate(handler);
+      makeonenumber();
+      std::terminate();
+    });
+    EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+    EXPECT_EQ(messages(run.report()), onenumberreport("UNKNOWN", "UNKNOWN"));
+  }
 }
 
 } // namespace

@@ -84,13 +84,24 @@ TEST(FixedfloatAddition, FailuresLogNothing) {
   const fixedfloat b(4, 1.0f);
   fixedfloat big(4, 99.0f);
   big.digits.throwwhenover = true;
+  // An element outside 0..9, and digits that do not match the length.
+  fixedfloat malformed(8, 1.0f);
+  malformed.digits.digits[1] = 12;
+  fixedfloat shortened(8, 1.0f);
+  shortened.digits.digits.resize(6);
   tracecapture cap;
   EXPECT_EQ(whatof<std::length_error>([&] { static_cast<void>(a + b); }),
             "Size is not equal!");
   EXPECT_EQ(whatof<std::overflow_error>([&] { static_cast<void>(big + big); }),
             "Overflow occured.");
-  // Only the two copies of the right operand are destroyed.
-  EXPECT_EQ(cap.lines(), floatoperandsgone(2));
+  EXPECT_EQ(
+      whatof<std::domain_error>([&] { static_cast<void>(a - malformed); }),
+      "Malformed digits!");
+  EXPECT_EQ(
+      whatof<std::domain_error>([&] { static_cast<void>(shortened + a); }),
+      "Malformed digits!");
+  // Only the copies of the right operand are destroyed.
+  EXPECT_EQ(cap.lines(), floatoperandsgone(4));
 }
 
 // The random factors below leave these out.

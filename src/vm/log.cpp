@@ -112,7 +112,9 @@ void appendline(std::string_view message, std::string_view tail) {
 // Names the exception in flight, if any: mangled type name and what().
 // Exceptions not derived from std::exception keep "UNKNOWN" as message.
 // Both texts live as long as the exception, which is still being handled.
-void describecurrentexception(const char*& type, const char*& message) {
+// Whatever is rethrown is caught here.
+void describecurrentexception(const char*& type,
+                              const char*& message) noexcept {
   if (!std::current_exception()) {
     return;
   }
@@ -282,10 +284,7 @@ void logdumper() {
 
   const char* excptype = "UNKNOWN";
   const char* message = "UNKNOWN";
-  try {
-    describecurrentexception(excptype, message);
-  } catch (...) {
-  }
+  describecurrentexception(excptype, message);
   closing.add("Exception type: ", excptype);
   closing.add("what(): ", message);
   closing.add("--- LOG END: NO FURTHER MESSAGES ---");
