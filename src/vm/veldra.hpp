@@ -211,7 +211,7 @@ public:
   // "Division by zero!" for zero and -0, "Malformed digits!" for an element
   // outside 0..9.  A zero result is never negative; with numsigned false
   // both results are the magnitudes'.  O(n m) in the operands' lengths for
-  // a divisor of up to about 300 digits; above, it grows as a product does.
+  // a divisor of up to about 200 digits; above, it grows as a product does.
   //   fixedint(3, -7) / fixedint(3, 2)  -> -3
   //   fixedint(3, -7) % fixedint(3, 2)  -> -1
   fixedint operator/(fixedint x) const;
