@@ -88,6 +88,8 @@ PANELS = [
     ("Comparisons", None, {"==", "!=", "<", ">", "<=", ">="}),
     ("Products and powers", None, {"*", "^"}),
     ("Quotients and remainders", None, {"/", "%"}),
+    ("Rounding, re-scaling and parts", {"fixedfloat"},
+     {"round", "resize", "getintpart"}),
     ("Conversions and text", None, None),
 ]
 # Line colours, dark enough to tell apart on white; a row and its GMP twin
