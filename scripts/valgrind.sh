@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the demo and every test executable of the Release build under
-# valgrind memcheck, and fails on any invalid access or definite leak, in
-# the processes themselves and in every child they fork or exec.
+# Runs the demo, every test executable and the replay of each fuzz corpus of
+# the Release build under valgrind memcheck, and fails on any invalid access
+# or definite leak, in the processes themselves and in every child they fork
+# or exec.
 #
 #   scripts/valgrind.sh     (builds the default preset first)
 #
@@ -59,6 +60,16 @@ for test in "$BUILD"/tests/test_*; do
   fi
 done
 
+# The fuzz targets on their seed corpora, as the test suite replays them.
+for replay in "$BUILD"/fuzz/*_replay; do
+  [[ -f $replay && -x $replay ]] || continue
+  name=$(basename "$replay")
+  if ! memcheck "$name" "$replay" "fuzz/corpus/${name%_replay}" \
+    >"$logs/$name.out" 2>&1 || ! clean "$name"; then
+    failed+=("$name")
+  fi
+done
+
 for name in "${failed[@]}"; do
   echo "== $name" >&2
   cat "$logs/$name".* 2>/dev/null | tail -n 60 >&2 || true
@@ -67,4 +78,4 @@ if ((${#failed[@]} > 0)); then
   echo "valgrind: errors in ${failed[*]}" >&2
   exit 1
 fi
-echo "valgrind: the demo and every test executable ran clean."
+echo "valgrind: the demo, every test executable and the corpus replays ran clean."

@@ -36,7 +36,9 @@ float truncated(float val) {
 // 0.001.  Every step is single precision: the digits stored are those of the
 // float itself, so 0.123f scales to exactly 123 while 0.01f, just below
 // 0.01, scales to 9999999.  A fraction above 0.001 passes 2^23, where floats
-// have no fraction bits, within ten rounds.
+// have no fraction bits, within ten rounds.  The library is built with
+// -ffp-contract=off, so that no multiply-add is fused into the steps and
+// rounded once instead of twice.
 unsigned scalefraction(float& fraction) {
   unsigned places = 0;
   while (static_cast<double>(std::fabs(fraction - truncated(fraction))) >
