@@ -118,18 +118,15 @@ template <class Fault> std::function<void()> onenumberthen(Fault fault) {
 }
 
 // The exception in flight at terminate is named by its run-time type; only
-// those derived from std::exception have a what() to show.  A type name too
-// long to be held without allocating is named when memory has run out, and
-// a report after the trace was emptied holds what came after.
+// those derived from std::exception have a what() to show.
 TEST(CrashReport, NamesTheExceptionInFlight) {
-  const std::string invalid = typeid(std::invalid_argument).name();
   expectreports({
       {"module", [] { makeoversized(); },
        concat(
            {setuplines(), creationlines(3),
             closinglines("St12out_of_range", "Input int bigger than size!")})},
       {"standard", onenumberthen(std::invalid_argument("bad argument")),
-       onenumberreport(invalid, "bad argument")},
+       onenumberreport(typeid(std::invalid_argument).name(), "bad argument")},
       {"derived", onenumberthen(derivedfault()),
        onenumberreport(typeid(derivedfault).name(),
                        "derived from runtime_error")},
@@ -137,46 +134,60 @@ TEST(CrashReport, NamesTheExceptionInFlight) {
        onenumberreport(typeid(int).name(), "UNKNOWN")},
       {"plain", onenumberthen(plainfault()),
        onenumberreport(typeid(plainfault).name(), "UNKNOWN")},
-      {"no memory",
+  });
+}
+
+// Out of memory inside the handler the report is still whole, and names a
+// type too long to be held without allocating, or the std::bad_alloc of the
+// library's own allocation.
+TEST(CrashReport, WrittenWhenMemoryRunsOut) {
+  expectreports({
+      {"no exception",
+       [] {
+         makeonenumber();
+         failallocationsfromnow();
+         std::terminate();
+       },
+       onenumberreport("UNKNOWN", "UNKNOWN")},
+      {"named",
        [] {
          const std::invalid_argument fault("made before memory ran out");
          makeonenumber();
          failallocationsfromnow();
          throwtoterminate(fault);
        },
-       onenumberreport(invalid, "made before memory ran out")},
-      {"library out of memory",
+       onenumberreport(typeid(std::invalid_argument).name(),
+                       "made before memory ran out")},
+      {"library",
        [] {
          makeonenumber();
          failallocationsfromnow();
          []() noexcept { makeonenumber(); }();
        },
        onenumberreport(typeid(std::bad_alloc).name(), std::bad_alloc().what())},
-      {"emptied trace",
-       [] {
-         makeonenumber();
-         VELDRA::logstream.str("");
-         VELDRA::fixedint kept(2);
-         throwtoterminate(std::out_of_range("after emptying"));
-       },
-       concat({creationlines(2), closinglines(typeid(std::out_of_range).name(),
-                                              "after emptying")})},
   });
 }
 
-// A child that makes one number, runs `before` and calls terminate.
-std::function<void()> terminateafter(const std::function<void()>& before) {
-  return [before] {
-    makeonenumber();
-    before();
-    std::terminate();
-  };
+// A long-running program bounds the trace by emptying it at points of its
+// choosing: the report then holds what came after the last emptying, and
+// still ends with the six closing lines.
+TEST(CrashReport, HoldsWhatCameAfterTheTraceWasEmptied) {
+  expectreports(
+      {{"emptied",
+        [] {
+          makeonenumber();
+          VELDRA::logstream.str("");
+          VELDRA::fixedint kept(2);
+          throwtoterminate(std::out_of_range("after emptying"));
+        },
+        concat({creationlines(2), closinglines(typeid(std::out_of_range).name(),
+                                               "after emptying")})}});
 }
 
 // With no exception in flight: terminate with a number alive, over an
-// earlier report, out of memory inside the handler, and after an earlier
-// handler that returns or calls terminate again, which runs once the
-// report is on disk and cannot keep the process alive.
+// earlier report, and after an earlier handler that returns or calls
+// terminate again, which runs once the report is on disk and cannot keep
+// the process alive.
 TEST(CrashReport, WrittenWithoutAnException) {
   const lines unknown = onenumberreport("UNKNOWN", "UNKNOWN");
   // Installed before the first number, which makes it the earlier one.
@@ -195,11 +206,13 @@ TEST(CrashReport, WrittenWithoutAnException) {
        },
        concat({setuplines(), creationlines(3),
                closinglines("UNKNOWN", "UNKNOWN")})},
-      {"earlier report", terminateafter([] {
+      {"earlier report",
+       [] {
          std::ofstream("logs/veldra.log") << std::string(10000, 'x') << '\n';
-       }),
+         makeonenumber();
+         std::terminate();
+       },
        unknown},
-      {"no memory", terminateafter(failallocationsfromnow), unknown},
       {"returning handler", earlier([] {}), unknown},
       {"terminating handler", earlier([] { std::terminate(); }), unknown},
   });
