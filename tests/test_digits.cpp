@@ -362,6 +362,7 @@ TEST(Words, ReadStopsAtTheFirstPlaceOutOfBounds) {
   EXPECT_EQ(value, 321u);
   EXPECT_EQ(read({12, 9, 9}, 50), wordread::toolarge);
   EXPECT_EQ(read({12, 9, 0}, 500), wordread::malformed);
+  EXPECT_EQ(read({10, 0}, 500), wordread::malformed);
   // Leading zeros, and values beyond a word (the int64_t edges are the
   // class tests').
   digits d(60, 0);
