@@ -76,56 +76,151 @@ template <class Fault> void throwtoterminate(const Fault& fault) noexcept {
   std::rethrow_exception(std::make_exception_ptr(fault));
 }
 
-TEST(CrashReport, TerminateWithoutExceptionWritesThirteenLines) {
-  const childrun run = runinchild([] {
-    VELDRA::fixedint number(3);
-    std::terminate();
-  });
-  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
-  const std::string report = run.report();
-  EXPECT_EQ(messages(report), concat({setuplines(), creationlines(3),
-                                      closinglines("UNKNOWN", "UNKNOWN")}));
-  EXPECT_EQ(report.back(), '\n');
+// The trace moves into a buffer without spare room, appending at its end,
+// so that every further line needs memory that is no longer there.
+void failallocationsfromnow() {
+  std::stringstream tight(VELDRA::logstream.str(),
+                          std::ios::in | std::ios::out | std::ios::ate);
+  VELDRA::logstream.swap(tight);
+  failallocations = true;
+}
+
+// A child's body, which ends by SIGABRT through terminate, and the report
+// it leaves: each line in order, and nothing of an earlier report.
+struct reportcase {
+  const char* name;
+  std::function<void()> body;
+  lines expected;
+};
+
+void expectreports(const std::vector<reportcase>& cases) {
+  for (const reportcase& c : cases) {
+    const childrun run = runinchild(c.body);
+    EXPECT_TRUE(run.abortedbysignal(SIGABRT)) << c.name;
+    EXPECT_EQ(messages(run.report()), c.expected) << c.name;
+  }
 }
 
 // The library's own exception, leaving a noexcept function.
 void makeoversized() noexcept { VELDRA::fixedint number(3, 1234); }
 
-TEST(CrashReport, NamesAnUncaughtModuleException) {
-  const childrun run = runinchild([] { makeoversized(); });
-  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
-  EXPECT_EQ(messages(run.report()),
-            concat({setuplines(), creationlines(3),
-                    closinglines("St12out_of_range",
-                                 "Input int bigger than size!")}));
+struct plainfault {};
+struct derivedfault : std::runtime_error {
+  derivedfault() : std::runtime_error("derived from runtime_error") {}
+};
+
+// A child that makes one number and then throws `fault` to terminate.
+template <class Fault> std::function<void()> onenumberthen(Fault fault) {
+  return [fault] {
+    makeonenumber();
+    throwtoterminate(fault);
+  };
 }
 
-TEST(CrashReport, ReplacesAnEarlierReport) {
-  const childrun run = runinchild([] {
-    std::ofstream("logs/veldra.log") << std::string(10000, 'x') << '\n';
-    VELDRA::fixedint number(1);
-    std::terminate();
+// The exception in flight at terminate is named by its run-time type; only
+// those derived from std::exception have a what() to show.
+TEST(CrashReport, NamesTheExceptionInFlight) {
+  expectreports({
+      {"module", [] { makeoversized(); },
+       concat(
+           {setuplines(), creationlines(3),
+            closinglines("St12out_of_range", "Input int bigger than size!")})},
+      {"standard", onenumberthen(std::invalid_argument("bad argument")),
+       onenumberreport(typeid(std::invalid_argument).name(), "bad argument")},
+      {"derived", onenumberthen(derivedfault()),
+       onenumberreport(typeid(derivedfault).name(),
+                       "derived from runtime_error")},
+      {"int", onenumberthen(42),
+       onenumberreport(typeid(int).name(), "UNKNOWN")},
+      {"plain", onenumberthen(plainfault()),
+       onenumberreport(typeid(plainfault).name(), "UNKNOWN")},
   });
-  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
-  const std::string report = run.report();
-  EXPECT_EQ(report.find('x' + std::string(9, 'x')), std::string::npos);
-  EXPECT_EQ(messages(report), concat({setuplines(), creationlines(1),
-                                      closinglines("UNKNOWN", "UNKNOWN")}));
 }
 
-// No report without a logs/ directory, without a number made (nothing
-// installed the handler), or on a normal exit.
-TEST(CrashReport, NotWrittenWithoutLogsANumberOrATerminate) {
-  const childrun nologs = runinchild(
-      [] {
-        VELDRA::fixedint number(1);
-        std::cout << "made" << std::flush;
-        std::terminate();
-      },
-      /*withlogs=*/false);
-  EXPECT_TRUE(nologs.abortedbysignal(SIGABRT));
-  EXPECT_EQ(nologs.output, "made");
-  EXPECT_FALSE(nologs.hasreport());
+// Out of memory inside the handler the report is still whole, and names a
+// type too long to be held without allocating, or the std::bad_alloc of the
+// library's own allocation.
+TEST(CrashReport, WrittenWhenMemoryRunsOut) {
+  expectreports({
+      {"no exception",
+       [] {
+         makeonenumber();
+         failallocationsfromnow();
+         std::terminate();
+       },
+       onenumberreport("UNKNOWN", "UNKNOWN")},
+      {"named",
+       [] {
+         const std::invalid_argument fault("made before memory ran out");
+         makeonenumber();
+         failallocationsfromnow();
+         throwtoterminate(fault);
+       },
+       onenumberreport(typeid(std::invalid_argument).name(),
+                       "made before memory ran out")},
+      {"library",
+       [] {
+         makeonenumber();
+         failallocationsfromnow();
+         []() noexcept { makeonenumber(); }();
+       },
+       onenumberreport(typeid(std::bad_alloc).name(), std::bad_alloc().what())},
+  });
+}
+
+// A long-running program bounds the trace by emptying it at points of its
+// choosing: the report then holds what came after the last emptying, and
+// still ends with the six closing lines.
+TEST(CrashReport, HoldsWhatCameAfterTheTraceWasEmptied) {
+  expectreports(
+      {{"emptied",
+        [] {
+          makeonenumber();
+          VELDRA::logstream.str("");
+          VELDRA::fixedint kept(2);
+          throwtoterminate(std::out_of_range("after emptying"));
+        },
+        concat({creationlines(2), closinglines(typeid(std::out_of_range).name(),
+                                               "after emptying")})}});
+}
+
+// With no exception in flight: terminate with a number alive, over an
+// earlier report, and after an earlier handler that returns or calls
+// terminate again, which runs once the report is on disk and cannot keep
+// the process alive.
+TEST(CrashReport, WrittenWithoutAnException) {
+  const lines unknown = onenumberreport("UNKNOWN", "UNKNOWN");
+  // Installed before the first number, which makes it the earlier one.
+  const auto earlier = [](VELDRA::terminate_handler handler) {
+    return [handler] {
+      std::set_terminate(handler);
+      makeonenumber();
+      std::terminate();
+    };
+  };
+  expectreports({
+      {"alive",
+       [] {
+         VELDRA::fixedint number(3);
+         std::terminate();
+       },
+       concat({setuplines(), creationlines(3),
+               closinglines("UNKNOWN", "UNKNOWN")})},
+      {"earlier report",
+       [] {
+         std::ofstream("logs/veldra.log") << std::string(10000, 'x') << '\n';
+         makeonenumber();
+         std::terminate();
+       },
+       unknown},
+      {"returning handler", earlier([] {}), unknown},
+      {"terminating handler", earlier([] { std::terminate(); }), unknown},
+  });
+}
+
+// No report without a number made (nothing installed the handler), or on
+// a normal exit; for a missing logs/ see below.
+TEST(CrashReport, NotWrittenWithoutANumberOrATerminate) {
   const childrun nonumber = runinchild([] {
     VELDRA::log("a line, but no number");
     std::terminate();
@@ -160,100 +255,6 @@ TEST(CrashReport, IsCompleteOnDiskWithAHundredMegabyteTrace) {
   ASSERT_GT(bytes, std::size_t{100000000});
   ASSERT_EQ(report.size(), bytes);
   EXPECT_TRUE(messages(report) == expected);
-}
-
-struct plainfault {};
-struct derivedfault : std::runtime_error {
-  derivedfault() : std::runtime_error("derived from runtime_error") {}
-};
-
-// Each kind of exception in flight at terminate is named by its run-time
-// type; only those derived from std::exception have a what() to show.
-TEST(CrashReport, NamesStandardAndNonStandardExceptions) {
-  struct fault {
-    std::function<void()> raise;
-    std::string type;
-    std::string message;
-  };
-  const std::vector<fault> faults = {
-      {[] { throwtoterminate(std::invalid_argument("bad argument")); },
-       typeid(std::invalid_argument).name(), "bad argument"},
-      {[] { throwtoterminate(derivedfault()); }, typeid(derivedfault).name(),
-       "derived from runtime_error"},
-      {[] { throwtoterminate(42); }, typeid(int).name(), "UNKNOWN"},
-      {[] { throwtoterminate(plainfault()); }, typeid(plainfault).name(),
-       "UNKNOWN"},
-  };
-  for (const fault& f : faults) {
-    const childrun run = runinchild([&] {
-      makeonenumber();
-      f.raise();
-    });
-    EXPECT_TRUE(run.abortedbysignal(SIGABRT)) << f.type;
-    EXPECT_EQ(messages(run.report()), onenumberreport(f.type, f.message));
-  }
-}
-
-// The trace moves into a buffer without spare room, appending at its end,
-// so that every further line needs memory that is no longer there.
-void failallocationsfromnow() {
-  std::stringstream tight(VELDRA::logstream.str(),
-                          std::ios::in | std::ios::out | std::ios::ate);
-  VELDRA::logstream.swap(tight);
-  failallocations = true;
-}
-
-TEST(CrashReport, WrittenWhenMemoryRunsOutInsideTheHandler) {
-  const childrun run = runinchild([] {
-    makeonenumber();
-    failallocationsfromnow();
-    std::terminate();
-  });
-  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
-  EXPECT_EQ(messages(run.report()), onenumberreport("UNKNOWN", "UNKNOWN"));
-}
-
-TEST(CrashReport, NamesTheExceptionWhenMemoryRunsOut) {
-  // A type name too long to be held without allocating.
-  const childrun named = runinchild([] {
-    const std::invalid_argument fault("made before memory ran out");
-    makeonenumber();
-    failallocationsfromnow();
-    throwtoterminate(fault);
-  });
-  EXPECT_TRUE(named.abortedbysignal(SIGABRT));
-  EXPECT_EQ(messages(named.report()),
-            onenumberreport(typeid(std::invalid_argument).name(),
-                            "made before memory ran out"));
-
-  // The library's own allocation fails: its std::bad_alloc reaches
-  // terminate.
-  const childrun failed = runinchild([] {
-    makeonenumber();
-    failallocationsfromnow();
-    []() noexcept { makeonenumber(); }();
-  });
-  EXPECT_TRUE(failed.abortedbysignal(SIGABRT));
-  EXPECT_EQ(
-      messages(failed.report()),
-      onenumberreport(typeid(std::bad_alloc).name(), std::bad_alloc().what()));
-}
-
-// A long-running program bounds the trace by emptying it at points of its
-// choosing: the report then holds what came after the last emptying, and
-// still ends with the six closing lines.
-TEST(CrashReport, HoldsWhatCameAfterTheTraceWasEmptied) {
-  const childrun run = runinchild([] {
-    makeonenumber();
-    VELDRA::logstream.str("");
-    VELDRA::fixedint kept(2);
-    throwtoterminate(std::out_of_range("after emptying"));
-  });
-  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
-  EXPECT_EQ(
-      messages(run.report()),
-      concat({creationlines(2), closinglines(typeid(std::out_of_range).name(),
-                                             "after emptying")}));
 }
 
 // Where logs/ is missing or cannot take the report, everything else stays
@@ -293,23 +294,6 @@ TEST(CrashReport, UnwritableOrMissingLogsChangesNothingElse) {
   struct stat info {};
   ASSERT_EQ(::stat((reportdir.dir + "/logs/veldra.log").c_str(), &info), 0);
   EXPECT_TRUE(S_ISDIR(info.st_mode));
-}
-
-// The handler installed before the first number runs after the report is
-// on disk.  One that returns, or that calls terminate again, cannot keep the
-// process alive or send the report round a second time: it ends by SIGABRT.
-TEST(CrashReport, EndsTheProcessWhateverTheEarlierHandlerDoes) {
-  const std::vector<VELDRA::terminate_handler> earlier = {
-      [] {}, [] { std::terminate(); }};
-  for (const VELDRA::terminate_handler handler : earlier) {
-    const childrun run = runinchild([handler] {
-      std::set_terminate(handler);
-      makeonenumber();
-      std::terminate();
-    });
-    EXPECT_TRUE(run.abortedbysignal(SIGABRT));
-    EXPECT_EQ(messages(run.report()), onenumberreport("UNKNOWN", "UNKNOWN"));
-  }
 }
 
 } // namespace

@@ -46,33 +46,18 @@ TEST(MultiplyLow, MatchesGmpOnRandomOperands) {
   }
 }
 
-TEST(MultiplyLow, MatchesGmpOnKaratsubaSizes) {
-  // Square low products split from 4864 digits (twice over from 9728, and
-  // 4990 places are an odd number of limbs); from 5/8 of the full length up
-  // the full product is cut instead; a factor under half the other's length
-  // is multiplied slice by slice.
-  struct shape {
-    std::size_t na, nb, outlen;
-  };
-  const veldratest::testseed seed(7);
-  std::mt19937_64 random(seed.value());
-  for (const shape s : {shape{5000, 5000, 3000}, shape{5000, 5000, 5000},
-                        shape{5000, 5000, 4990}, shape{5000, 5000, 6000},
-                        shape{5000, 5000, 6300}, shape{5000, 5000, 10100},
-                        shape{12000, 12000, 12000}, shape{5000, 1300, 6300},
-                        shape{9000, 1300, 5000}}) {
-    const digits a = randomdigits(random, s.na);
-    expectlowproduct(a, randomdigits(random, s.nb), s.outlen);
-  }
-}
-
+// Lengths at the 19-digit limb edge and at the limb counts where the
+// Karatsuba and the split low products take over, taken from the thresholds;
+// all nines carry the furthest.
 TEST(MultiplyLow, CarriesAcrossLimbsAndThresholds) {
-  // Lengths at the 19-digit limb edge, the Karatsuba threshold (64 limbs)
-  // and the low-split threshold (256 limbs); all nines carry the furthest.
   const veldratest::testseed seed(3);
   std::mt19937_64 random(seed.value());
-  for (std::size_t n :
-       {1, 18, 19, 20, 37, 38, 39, 1197, 1216, 1235, 4845, 4864, 4883}) {
+  std::vector<std::size_t> lengths = {1, 18, 19, 20, 37, 38, 39};
+  for (const std::size_t limbs : {karatsubathreshold, lowsplitthreshold}) {
+    const std::size_t n = limbs * limbdigits;
+    lengths.insert(lengths.end(), {n - limbdigits, n, n + 1});
+  }
+  for (const std::size_t n : lengths) {
     const digits nines(n, 9), other = randomdigits(random, n);
     for (std::size_t outlen : {n - 1, n, n + 1, 2 * n - 1, 2 * n}) {
       expectlowproduct(nines, nines, outlen);
@@ -377,6 +362,7 @@ TEST(Words, ReadStopsAtTheFirstPlaceOutOfBounds) {
   EXPECT_EQ(value, 321u);
   EXPECT_EQ(read({12, 9, 9}, 50), wordread::toolarge);
   EXPECT_EQ(read({12, 9, 0}, 500), wordread::malformed);
+  EXPECT_EQ(read({10, 0}, 500), wordread::malformed);
   // Leading zeros, and values beyond a word (the int64_t edges are the
   // class tests').
   digits d(60, 0);

@@ -144,12 +144,10 @@ TEST(FixedfloatMultiply, MatchesGmpOnRandomFactors) {
   const std::size_t rounds = differentialcases();
   for (std::size_t round = 0; round < rounds && !HasFailure(); ++round) {
     const std::size_t length = 2 * (1 + source.below(100));
-    fixedfloat left(length);
-    fixedfloat right(length);
-    left.digits.digits = source.digits(length);
-    right.digits.digits = source.digits(length);
-    left.isneg = source.coin();
-    right.isneg = source.coin();
+    const fixedfloat left =
+        floatwithdigits(source.digits(length), source.coin());
+    const fixedfloat right =
+        floatwithdigits(source.digits(length), source.coin());
     const floatstate before(left);
     const fixedfloat product = left * right;
     const floatoutcome expected =

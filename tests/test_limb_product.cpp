@@ -119,23 +119,6 @@ TEST(Product, KaratsubaAndTransformAroundTheirThreshold) {
   }
 }
 
-// A square is the product of the array with an equal copy of itself.
-TEST(Product, SquaresEqualProductsWithACopy) {
-  const veldratest::testseed seed(rngseed);
-  rng.seed(seed.value());
-  for (const std::size_t n :
-       {std::size_t{1}, std::size_t{2}, karatsubasquarethreshold - 1,
-        karatsubathreshold + 3, 2 * karatsubasquarethreshold + 1,
-        nttsquarethreshold - 1, nttsquarethreshold + 1}) {
-    const limbs u = randomlimbs(n), copy(u.begin(), u.end());
-    limbs square(2 * n), product(2 * n), t(productscratch(n, n));
-    VELDRA::detail::product(u.data(), n, u.data(), n, square.data(), t.data());
-    VELDRA::detail::product(u.data(), n, copy.data(), n, product.data(),
-                            t.data());
-    EXPECT_TRUE(square == product) << n;
-  }
-}
-
 // Low products of every kind: the low half (k = m = n), a length between
 // that and the 5/8 where the full product is cut instead, the full length,
 // and unequal factors.

@@ -72,13 +72,26 @@ inline std::string placesof(const VELDRA::fixedint& n) {
   return placesof(n.digits, n.isneg);
 }
 
-// `f` holds the signed scaled value `value` wrapped to its length, a zero
-// never negative, the sign in f.isneg alone.
-inline void expectscaled(const VELDRA::fixedfloat& f, const bigint& value) {
-  const digitvector magnitude = todigits(value, f.size);
-  const bool zero = magnitude == digitvector(f.size, 0);
-  EXPECT_EQ(placesof(f.digits.digits, f.isneg),
+// `digits` and `negative` hold `value` wrapped to their length, a zero
+// never negative.
+inline void expectwrapped(const digitvector& digits, bool negative,
+                          const bigint& value) {
+  const digitvector magnitude = todigits(value, digits.size());
+  const bool zero = magnitude == digitvector(digits.size(), 0);
+  EXPECT_EQ(placesof(digits, negative),
             placesof(magnitude, mpz_sgn(value.get()) < 0 && !zero));
+}
+
+// `n` holds `value` wrapped, with the flags of a fresh result.
+inline void expectwrapped(const VELDRA::fixedint& n, const bigint& value) {
+  expectwrapped(n.digits, n.isneg, value);
+  EXPECT_TRUE(n.numsigned && !n.throwwhenover);
+}
+
+// `f` holds the signed scaled value `value` wrapped, the sign in f.isneg
+// alone.
+inline void expectscaled(const VELDRA::fixedfloat& f, const bigint& value) {
+  expectwrapped(f.digits.digits, f.isneg, value);
   EXPECT_FALSE(f.digits.isneg);
 }
 
