@@ -208,7 +208,6 @@ TEST(FixedfloatResize, KeepsTheValueWhereItFits) {
   const testseed seed(103);
   operandsource source(seed.value());
   for (int round = 0; round < 2000 && !HasFailure(); ++round) {
-    tracecapture cap;
     const std::size_t length = 2 * source.below(12);
     const std::size_t target = 2 * source.below(12);
     fixedfloat f = floatwithdigits(source.digits(length), source.coin());
@@ -221,7 +220,7 @@ TEST(FixedfloatResize, KeepsTheValueWhereItFits) {
                  powerof10((length - target) / 2).get());
     }
     SCOPED_TRACE(f.asstring() + " to " + std::to_string(target));
-    tracecapture::reset();
+    tracecapture cap;
     f.resize(target);
     EXPECT_EQ(cap.lines(), resizelines(target));
     EXPECT_EQ(f.size, target);

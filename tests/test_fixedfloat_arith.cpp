@@ -57,22 +57,21 @@ TEST(FixedfloatAddition, MatchesGmp) {
   for (int round = 0; round < 3000 && !HasFailure(); ++round) {
     tracecapture::reset();
     const std::size_t length = 2 * (1 + source.below(30));
-    const fixedfloat a = floatwithdigits(source.digits(length), source.coin());
+    fixedfloat a = floatwithdigits(source.digits(length), source.coin());
     const fixedfloat b = floatwithdigits(source.digits(length), source.coin());
-    fixedfloat left = a;
-    left.digits.throwwhenover = source.coin();
+    a.digits.throwwhenover = source.coin();
     const bool add = source.coin();
     SCOPED_TRACE(a.asstring() + (add ? " + " : " - ") + b.asstring());
     const floatoutcome expected =
-        add ? fixedsumof(floatstate(left), floatstate(b))
-            : fixeddifferenceof(floatstate(left), floatstate(b));
+        add ? fixedsumof(floatstate(a), floatstate(b))
+            : fixeddifferenceof(floatstate(a), floatstate(b));
     if (expected.overflow) {
       EXPECT_EQ(whatof<std::overflow_error>(
-                    [&] { static_cast<void>(add ? left + b : left - b); }),
+                    [&] { static_cast<void>(add ? a + b : a - b); }),
                 "Overflow occured.");
       continue;
     }
-    const fixedfloat result = add ? left + b : left - b;
+    const fixedfloat result = add ? a + b : a - b;
     EXPECT_EQ(placesof(result.digits.digits, result.isneg),
               placesof(todigits(expected.magnitude, length), expected.isneg));
     EXPECT_FALSE(result.digits.isneg || result.digits.throwwhenover);

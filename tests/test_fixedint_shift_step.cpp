@@ -102,6 +102,7 @@ TEST(FixedintStep, SignedAndUnsignedMatchGmp) {
     n.isneg = wasneg;
     n.numsigned = numsigned;
     n.throwwhenover = source.coin();
+    const std::string before = placesof(n);
     SCOPED_TRACE(n.asstring() + (up ? " ++" : " --") +
                  (numsigned ? "" : " unsigned"));
     const intoutcome expected = stepof(intstate(n), up);
@@ -109,8 +110,7 @@ TEST(FixedintStep, SignedAndUnsignedMatchGmp) {
       EXPECT_EQ(whatof<std::overflow_error>(
                     [&] { static_cast<void>(up ? ++n : --n); }),
                 "Overflow occured.");
-      EXPECT_EQ(placesof(n),
-                placesof(fixedint(length, magnitude).digits, wasneg));
+      EXPECT_EQ(placesof(n), before);
       continue;
     }
     const fixedint& result = up ? n++ : n--;

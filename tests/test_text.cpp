@@ -213,9 +213,8 @@ TEST(TextRoundTrip, AsstringReadsBackEqual) {
     tracecapture::reset();
     const std::size_t length = 2 * source.below(25);
     const fixedint n = withdigits(source.digits(length), source.coin());
-    fixedfloat f(length);
-    f.digits.digits = source.digits(length);
-    f.isneg = source.coin();
+    const digitvector scaled = source.digits(length);
+    const fixedfloat f = floatwithdigits(scaled, source.coin());
     SCOPED_TRACE(n.asstring() + " and " + f.asstring());
     if (length > 0) { // length 0 renders "" or "-", which are no numbers
       EXPECT_EQ(placesof(fixedint(length, n.asstring())), placesof(n));
