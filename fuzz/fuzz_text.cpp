@@ -347,7 +347,7 @@ private:
   void resizepoint() {
     const std::uint64_t length = newlength();
     const floatstate before(point_);
-    bigint scaled = signedscaled(point_);
+    bigint scaled = before.signedscaled();
     resettrace();
     if (!meets(length % 2 != 0 ? failure::oddlength : failure::none,
                [&] { point_.resize(length); })) {
