@@ -32,13 +32,14 @@ using veldratest::intstate;
 // message below.
 enum class failure {
   none,
-  intbigger,        // = int64, fixedint(length, initial), float integer part
+  intbigger,        // = int64, fixedint(length, initial), float integer part,
+                    // fixedint text
   sizesdiffer,      // fixedint + - * / %
   overflow,         // + - ++ -- with throwwhenover
   carryover9,       // fixedint + - with malformed digits only
   nofit,            // getasstdint
   malformed,        // getasstdint with malformed digits
-  oddlength,        // fixedfloat(length), init
+  oddlength,        // fixedfloat(length), init, resize, fixedfloat text
   valtoosmall,      // fixedfloat = fixedint
   notfinite,        // fixedfloat = float
   outofint64,       // fixedfloat = float
@@ -48,6 +49,11 @@ enum class failure {
   divisionbyzero,   // / %
   negativeexponent, // ^
   negativeshift,    // << >>
+  textnotinteger,   // fixedint text: = text, (length, text), >>
+  textnotdecimal,   // fixedfloat text, the same three
+  textintpart,      // fixedfloat text
+  textfraction,     // fixedfloat text
+  unknownroundmode, // fixedfloat round
 };
 
 struct documentedfailure {
@@ -85,6 +91,16 @@ inline const documentedfailure documented[] = {
      "Negative exponent!"},
     {failure::negativeshift, typeid(std::domain_error),
      "Negative shift count!"},
+    {failure::textnotinteger, typeid(std::invalid_argument),
+     "Text is not a decimal integer!"},
+    {failure::textnotdecimal, typeid(std::invalid_argument),
+     "Text is not a decimal number!"},
+    {failure::textintpart, typeid(std::out_of_range),
+     "Integer part of text too big to fit in fixedfloat!"},
+    {failure::textfraction, typeid(std::length_error),
+     "Fraction of text too big to fit in fixedfloat!"},
+    {failure::unknownroundmode, typeid(std::invalid_argument),
+     "Unknown rounding mode!"},
 };
 
 // A finding: say what and stop, so libFuzzer keeps the input.
