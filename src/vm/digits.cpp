@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -41,7 +41,7 @@ constexpr word e8 = 100000000;
 
 word littleendian(word w) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  return __builtin_bswap64(w);
+  return byteswap(w);
 #else
   return w;
 #endif
@@ -131,7 +131,7 @@ void storelimb(word v, digit* d) {
 
 // One past the highest non-zero byte of w != 0.
 size_t topbyte(word w) {
-  return static_cast<size_t>(63 - __builtin_clzll(w)) / 8 + 1;
+  return static_cast<size_t>(63 - leadingzeros(w)) / 8 + 1;
 }
 
 // One past the highest place where a[0, n) and b[0, n) differ; 0 when none.
@@ -221,7 +221,7 @@ std::size_t firstplacenot(const digit* d, std::size_t n, digit value) {
   for (; i + 8 <= n; i += 8) {
     const word differ = loadword(d + i) ^ all;
     if (differ != 0) {
-      return i + static_cast<size_t>(__builtin_ctzll(differ)) / 8;
+      return i + static_cast<size_t>(trailingzeros(differ)) / 8;
     }
   }
   while (i < n && d[i] == value) {
@@ -392,7 +392,7 @@ void appendtext(const digit* d, std::size_t n, std::string& out) {
   // Eight places at a time, the top one first: the word's bytes reversed,
   // each digit made a character.
   for (; n >= 8; n -= 8, text += 8) {
-    storeword(text, __builtin_bswap64(loadword(d + n - 8)) + everybyte('0'));
+    storeword(text, byteswap(loadword(d + n - 8)) + everybyte('0'));
   }
   while (n > 0) {
     *text++ = static_cast<char>('0' + d[--n]);
@@ -480,7 +480,7 @@ int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
 
 } // namespace kernel
 
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
 namespace {
 
 // Two lanes of eight places to a register, each lane subtracted as one
@@ -693,7 +693,7 @@ public:
       return;
     }
     const lownumber base = x;
-    for (int bit = 62 - __builtin_clzll(e); bit >= 0; --bit) {
+    for (int bit = 62 - leadingzeros(e); bit >= 0; --bit) {
       multiply(x, x);
       if ((e >> bit & 1) != 0) {
         multiply(x, base);

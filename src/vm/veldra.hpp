@@ -30,6 +30,10 @@
 #ifndef VELDRA_VELDRA_HPP
 #define VELDRA_VELDRA_HPP
 
+// VELDRA_EXPORT marks what a shared veldra exports: this header, and nothing
+// else.
+#include "veldra_export.hpp"
+
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -45,28 +49,28 @@ namespace VELDRA {
 using terminate_handler = void (*)();
 
 // The handler that was installed when setup() ran; never logdumper itself.
-extern terminate_handler oldtermfunc;
+VELDRA_EXPORT extern terminate_handler oldtermfunc;
 // The whole trace of the process, oldest line first.  It only grows.
-extern std::stringstream logstream;
+VELDRA_EXPORT extern std::stringstream logstream;
 // True once setup() has been entered.
-extern bool init;
+VELDRA_EXPORT extern bool init;
 
 // Appends "VELDRA [<ctime text without its newline>]: <target>\n".
 // Works before setup() and never calls it.
-void log(std::string target);
+VELDRA_EXPORT void log(std::string target);
 
 // Once per process: logs four start-up lines and installs logdumper as the
 // terminate handler, keeping the previous one in oldtermfunc.  Every
 // constructor of fixedint that takes a length calls it first.
-void setup();
+VELDRA_EXPORT void setup();
 
 // The terminate handler: logs six closing lines naming the exception in
 // flight ("UNKNOWN" when there is none), writes the trace to
 // "logs/veldra.log" (replacing it) and hands over to oldtermfunc.  It never
 // throws and never recurses.
-void logdumper();
+VELDRA_EXPORT void logdumper();
 
-class fixedfloat;
+class VELDRA_EXPORT fixedfloat;
 
 // ---------------------------------------------------------------------------
 // fixedint
@@ -81,7 +85,7 @@ class fixedfloat;
 //   fixedint(3, 1234)               -> throws std::out_of_range
 //   fixedint(1, 7) + fixedint(1, 5) -> 2, and the left operand then holds 1
 //                                      (the carry), unless throwwhenover
-class fixedint {
+class VELDRA_EXPORT fixedint {
 public:
   bool isneg = false;
   std::uint64_t size = 0;
@@ -239,13 +243,14 @@ public:
 };
 
 // Writes asstring(): std::cout << fixedint(4, -42) prints -42.
-std::ostream& operator<<(std::ostream& out, const fixedint& number);
+VELDRA_EXPORT std::ostream& operator<<(std::ostream& out,
+                                       const fixedint& number);
 // Reads one whitespace-delimited token as text for operator=.  A refused
 // token sets failbit and leaves the number as it was, as for built-in
 // numbers (std::ios_base::failure only when the stream's exception mask asks
 // for it).  Logs nothing.
 //   std::istringstream in("42 4x");  in >> n  -> 42;  in >> n  -> fails, 42
-std::istream& operator>>(std::istream& in, fixedint& number);
+VELDRA_EXPORT std::istream& operator>>(std::istream& in, fixedint& number);
 
 // How round() treats the digits it drops (the rounding modes of the decimal
 // arithmetic standard), shown rounding to whole numbers:
@@ -271,7 +276,7 @@ enum class roundmode { down, up, halfup, halfdown, halfeven, ceiling, floor };
 //   f = 3.14159f                                 -> throws std::length_error
 //                                                   (needs 8 fraction digits)
 //   fixedfloat(7)                                -> throws std::runtime_error
-class fixedfloat {
+class VELDRA_EXPORT fixedfloat {
 public:
   fixedint digits;
   std::uint64_t size = 0;
@@ -412,11 +417,12 @@ public:
 
 // Writes asstring() (which makes and logs its scratch numbers):
 // std::cout << fixedfloat(8, 0.5f) prints 0.5.
-std::ostream& operator<<(std::ostream& out, const fixedfloat& number);
+VELDRA_EXPORT std::ostream& operator<<(std::ostream& out,
+                                       const fixedfloat& number);
 // Reads one whitespace-delimited token as text for operator=, as the
 // fixedint form does: a refused token sets failbit, the number unchanged.
 //   std::istringstream("19.99") >> f  -> 19.99
-std::istream& operator>>(std::istream& in, fixedfloat& number);
+VELDRA_EXPORT std::istream& operator>>(std::istream& in, fixedfloat& number);
 
 } // namespace VELDRA
 
