@@ -1,0 +1,8 @@
+# i686 Linux with Debian's cross compiler (g++-12-i686-linux-gnu).  The
+# programs run under qemu-user; GMP comes from the multiarch package
+# libgmp-dev:i386, and GoogleTest is built from source for the target.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_CXX_COMPILER i686-linux-gnu-g++-12)
+set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386 -L /usr/i686-linux-gnu)
