@@ -11,6 +11,7 @@
 #include <ctime>
 #include <exception>
 #include <fcntl.h>
+#include <new>
 #include <typeinfo>
 
 #if defined(_WIN32)
@@ -135,6 +136,21 @@ void flushtrace() {
   }
 }
 
+// All of [data, data + size) into the buffer, `written` counting what the
+// line has put so far.  Out of memory, libstdc++'s string buffer throws
+// std::bad_alloc, while libc++'s takes what fits and fails the rest: that
+// line is stepped back to where it began and fails the same way.
+void put(std::streambuf& buffer, const char* data, std::size_t size,
+         std::streamsize& written) {
+  const auto count = static_cast<std::streamsize>(size);
+  const std::streamsize took = buffer.sputn(data, count);
+  written += took;
+  if (took != count) {
+    buffer.pubseekoff(-written, std::ios::cur, std::ios::out);
+    throw std::bad_alloc();
+  }
+}
+
 // One line: prefix, the message in two pieces, newline.  A line that fits is
 // assembled behind the cached prefix and handed to the buffer in one call.
 void appendline(std::string_view message, std::string_view tail) {
@@ -144,17 +160,18 @@ void appendline(std::string_view message, std::string_view tail) {
   }
   std::streambuf& buffer = tracebuffer();
   const std::size_t length = prefix.length + message.size() + tail.size() + 1;
+  std::streamsize written = 0;
   if (length <= sizeof prefix.text) {
     char* end = prefix.text + prefix.length;
     end = std::copy(message.begin(), message.end(), end);
     end = std::copy(tail.begin(), tail.end(), end);
     *end = '\n';
-    buffer.sputn(prefix.text, static_cast<std::streamsize>(length));
+    put(buffer, prefix.text, length, written);
   } else {
-    buffer.sputn(prefix.text, static_cast<std::streamsize>(prefix.length));
-    buffer.sputn(message.data(), static_cast<std::streamsize>(message.size()));
-    buffer.sputn(tail.data(), static_cast<std::streamsize>(tail.size()));
-    buffer.sputc('\n');
+    put(buffer, prefix.text, prefix.length, written);
+    put(buffer, message.data(), message.size(), written);
+    put(buffer, tail.data(), tail.size(), written);
+    put(buffer, "\n", 1, written);
   }
   flushtrace();
 }
@@ -235,10 +252,10 @@ bool writeall(int fd, const char* data, std::size_t size) noexcept {
   return true;
 }
 
-// The length of the trace's text.
+// The length of the trace's text: where its next line goes.
 std::streamoff tracelength() noexcept {
   const std::streamoff end =
-      tracebuffer().pubseekoff(0, std::ios::end, std::ios::in);
+      tracebuffer().pubseekoff(0, std::ios::cur, std::ios::out);
   return end < 0 ? 0 : end;
 }
 
