@@ -39,6 +39,19 @@ void requirewellformed(const digit* d, std::size_t n);
 // Index of the highest non-zero element plus one; 0 for an all-zero array.
 std::size_t significantlength(const digit* d, std::size_t n);
 
+// A length of digits as a vector's size.  Past what std::size_t holds (on a
+// 32-bit machine) it becomes SIZE_MAX, which std::vector refuses with
+// std::length_error as it refuses every length past its max_size(), rather
+// than wrapping to a short one.
+inline std::size_t holdable(std::uint64_t length) {
+  if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
+    if (length > SIZE_MAX) {
+      return SIZE_MAX;
+    }
+  }
+  return static_cast<std::size_t>(length);
+}
+
 // True when every element of d is 0: zero, or negative zero.
 inline bool allzero(const std::vector<digit>& d) {
   return significantlength(d.data(), d.size()) == 0;

@@ -72,7 +72,7 @@ fixedint& fixedint::operator=(std::string_view text) {
     throw std::out_of_range(detail::message::intbigger);
   }
   // Rebuilt at `size` places, as for int64_t.
-  digits.assign(size, 0);
+  digits.assign(detail::holdable(size), 0);
   detail::placesfromtext(parts.integer, digits.data());
   if (numsigned) {
     isneg = parts.negative;
@@ -95,7 +95,7 @@ fixedfloat& fixedfloat::operator=(std::string_view text) {
   // The integer digits from place h up, the fraction's first digit at
   // place h - 1.
   std::vector<detail::digit>& places = digits.digits;
-  places.assign(size, 0);
+  places.assign(detail::holdable(size), 0);
   detail::placesfromtext(parts.integer, places.data() + h);
   detail::placesfromtext(parts.fraction,
                          places.data() + h - parts.fraction.size());
