@@ -277,9 +277,11 @@ TEST(CrashReport, UnwritableOrMissingLogsChangesNothingElse) {
   const childrun missing = runinchild(body([] {}), /*withlogs=*/false);
   // Root may write anywhere, so the path is blocked by its shape instead:
   // logs a regular file, or the report's name taken by a directory.
-  const childrun logsfile =
-      runinchild(body([] { std::ofstream("logs") << "not a directory\n"; }),
-                 /*withlogs=*/false);
+  const childrun logsfile = runinchild(body([] {
+                                         std::ofstream("logs", std::ios::binary)
+                                             << "not a directory\n";
+                                       }),
+                                       /*withlogs=*/false);
   const childrun reportdir = runinchild(
       body([] { std::filesystem::create_directory("logs/veldra.log"); }));
   std::vector<const childrun*> runs = {&missing, &logsfile, &reportdir};

@@ -3,6 +3,7 @@
 # libgmp-dev:i386, and GoogleTest is built from source for the target.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_C_COMPILER i686-linux-gnu-gcc-12)
 set(CMAKE_CXX_COMPILER i686-linux-gnu-g++-12)
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 # Linked statically: under qemu-user (Debian's 7.2) a dynamically linked

@@ -3,6 +3,7 @@
 # libgmp-dev:s390x, and GoogleTest is built from source for the target.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR s390x)
+set(CMAKE_C_COMPILER s390x-linux-gnu-gcc-12)
 set(CMAKE_CXX_COMPILER s390x-linux-gnu-g++-12)
 set(CMAKE_LIBRARY_ARCHITECTURE s390x-linux-gnu)
 # Linked statically: under qemu-user (Debian's 7.2) a dynamically linked
