@@ -1,13 +1,8 @@
 # i686 Linux with Debian's cross compiler (g++-12-i686-linux-gnu).  The
 # programs run under qemu-user; GMP comes from the multiarch package
 # libgmp-dev:i386, and GoogleTest is built from source for the target.
-set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-linux-gnu-gcc-12)
-set(CMAKE_CXX_COMPILER i686-linux-gnu-g++-12)
-set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
-# Linked statically: under qemu-user (Debian's 7.2) a dynamically linked
-# program hangs in fork, which the crash report tests need.
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
-set(GMP_LIBRARY /usr/lib/i386-linux-gnu/libgmp.a CACHE FILEPATH "GMP, static")
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386 -L /usr/i686-linux-gnu)
+set(veldra_triple i686-linux-gnu)
+set(veldra_multiarch i386-linux-gnu)
+set(veldra_qemu qemu-i386)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)
