@@ -5,6 +5,10 @@
 #include "support/testseed.hpp"
 #include "support/tracecapture.hpp"
 
+#ifdef VELDRA_TEST_FMT
+#include "veldra_fmt.hpp"
+#endif
+
 #include <ios>
 #include <sstream>
 #include <stdexcept>
@@ -367,6 +371,35 @@ TEST(Hashing, EqualValuesShareAKeyAndOthersSpread) {
   EXPECT_EQ(std::hash<fixedfloat>{}(fixedfloat(2, "-0.0")),
             std::hash<fixedfloat>{}(fixedfloat(6, "0")));
 }
+
+#ifdef VELDRA_TEST_FMT
+TEST(Formatting, SpecsAsForNumbersAndNoTrace) {
+  const fixedfloat price(8, "21.4892");
+  const fixedfloat loss(8, "-1.005");
+  const fixedint count(4, -42);
+  tracecapture cap;
+  EXPECT_EQ(
+      fmt::format("{}|{:.2f}|[{:>8.1f}]|{:.0f}", price, price, price, price),
+      "21.4892|21.49|[    21.5]|21");
+  EXPECT_EQ(fmt::format("{:+09.2f}|{:*^7}|{:08}|{:<5d}|{: }", loss, count,
+                        count, count, price),
+            "-00001.00|**-42**|-0000042|-42  | 21.4892");
+  EXPECT_EQ(fmt::format("{:{}.{}f}|{:\u20ac>4}", price, 9, 3, count),
+            "   21.489|\u20ac-42");
+  EXPECT_TRUE(cap.lines().empty());
+  for (const char* spec : {"{:.2}", "{:x}", "{:.f}", "{:{<5}", "{:.1d}"}) {
+    EXPECT_THROW(static_cast<void>(fmt::format(fmt::runtime(spec), price)),
+                 fmt::format_error)
+        << spec;
+  }
+  EXPECT_THROW(static_cast<void>(fmt::format("{:.1}", count)),
+               fmt::format_error);
+}
+#else
+TEST(Formatting, SpecsAsForNumbersAndNoTrace) {
+  GTEST_SKIP() << "fmt was not found: veldra_fmt.hpp is not tested";
+}
+#endif
 
 TEST(TextRoundTrip, AsstringReadsBackEqual) {
   const testseed seed(91);
