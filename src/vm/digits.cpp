@@ -385,29 +385,9 @@ std::size_t elementlength(digit x) {
                : decimallength(static_cast<std::uint64_t>(x));
 }
 
-} // namespace
-
-std::size_t textlength(const digit* d, std::size_t n) {
-  if (wellformed(d, n)) {
-    return n;
-  }
-  size_t length = 0;
-  for (size_t place = 0; place < n; ++place) {
-    length += elementlength(d[place]);
-  }
-  return length;
-}
-
-char* writetext(const digit* d, std::size_t n, char* out) {
-  if (!wellformed(d, n)) {
-    for (size_t place = n; place-- > 0;) {
-      const digit x = d[place];
-      out = std::to_chars(out, out + elementlength(x), static_cast<int>(x)).ptr;
-    }
-    return out;
-  }
-  // Eight places at a time, the top one first: the word's bytes reversed,
-  // each digit made a character.
+// The text of well-formed places, eight at a time, the top one first: the
+// word's bytes reversed, each digit made a character.
+char* writedigits(const digit* d, std::size_t n, char* out) {
   for (; n >= 8; n -= 8, out += 8) {
     storeword(out, __builtin_bswap64(loadword(d + n - 8)) + everybyte('0'));
   }
@@ -417,10 +397,41 @@ char* writetext(const digit* d, std::size_t n, char* out) {
   return out;
 }
 
+// The text of any places, each element as its decimal value.
+std::size_t elementslength(const digit* d, std::size_t n) {
+  size_t length = 0;
+  for (size_t place = 0; place < n; ++place) {
+    length += elementlength(d[place]);
+  }
+  return length;
+}
+
+char* writeelements(const digit* d, std::size_t n, char* out) {
+  for (size_t place = n; place-- > 0;) {
+    const digit x = d[place];
+    out = std::to_chars(out, out + elementlength(x), static_cast<int>(x)).ptr;
+  }
+  return out;
+}
+
+} // namespace
+
+std::size_t textlength(const digit* d, std::size_t n) {
+  return wellformed(d, n) ? n : elementslength(d, n);
+}
+
+char* writetext(const digit* d, std::size_t n, char* out) {
+  return wellformed(d, n) ? writedigits(d, n, out) : writeelements(d, n, out);
+}
+
 void appendtext(const digit* d, std::size_t n, std::string& out) {
+  // One check of the places for both the length and the writing.
+  const bool digitsonly = wellformed(d, n);
   const size_t start = out.size();
-  out.resize(start + textlength(d, n));
-  writetext(d, n, &out[start]);
+  out.resize(start + (digitsonly ? n : elementslength(d, n)));
+  char* const text = &out[start];
+  static_cast<void>(digitsonly ? writedigits(d, n, text)
+                               : writeelements(d, n, text));
 }
 
 std::size_t integertextlength(const digit* d, std::size_t n) {
@@ -815,6 +826,26 @@ namespace {
 // a word: a digit is a byte that lies in 0..9 once '0' is taken off, and the
 // lowest byte that outside() marks is one that does not.
 const char* skipdigits(const char* at, const char* end) {
+#if defined(__SSE2__)
+  // Sixteen to a register, two registers a step: a digit less '0' is at most
+  // 9 as an unsigned byte.
+  const __m128i zero = _mm_set1_epi8('0');
+  const __m128i nine = _mm_set1_epi8(9);
+  for (; end - at >= 32; at += 32) {
+    const __m128i low = _mm_sub_epi8(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), zero);
+    const __m128i high = _mm_sub_epi8(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16)), zero);
+    const auto digitsat = [nine](__m128i x) {
+      return static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(x, nine), x)));
+    };
+    const unsigned other = ~(digitsat(low) | digitsat(high) << 16);
+    if (other != 0) {
+      return at + __builtin_ctz(other);
+    }
+  }
+#endif
   for (; end - at >= 8; at += 8) {
     word w = 0;
     std::memcpy(&w, at, sizeof w);
@@ -884,6 +915,42 @@ void placetext(std::string_view text, digit* d) {
                  [](char c) { return static_cast<digit>(c - '0'); });
 }
 
+// The digits of `integer` and `fraction` from the highest non-zero one to
+// the lowest into `parts`, with their places after `exponent`.  A text is
+// far shorter than 2^63 characters: only the exponent can reach the limits.
+void placedigits(std::string_view integer, std::string_view fraction,
+                 std::int64_t exponent, decimaltext& parts) {
+  integer.remove_prefix(
+      std::min(integer.find_first_not_of('0'), integer.size()));
+  // npos + 1 is 0: a fraction of zeros only leaves nothing.
+  fraction.remove_suffix(fraction.size() -
+                         (fraction.find_last_not_of('0') + 1));
+  parts.zero = integer.empty() && fraction.empty();
+  if (parts.zero) {
+    parts.integer = parts.fraction = {};
+    parts.low = parts.high = 0;
+    return;
+  }
+  // Zeros at either end: the integer's last ones when there is no
+  // fraction, the fraction's first ones when there is no integer.
+  std::int64_t low = -static_cast<std::int64_t>(fraction.size());
+  std::int64_t high = static_cast<std::int64_t>(integer.size()) - 1;
+  if (fraction.empty()) {
+    const size_t kept = integer.find_last_not_of('0') + 1;
+    low = static_cast<std::int64_t>(integer.size() - kept);
+    integer.remove_suffix(integer.size() - kept);
+  }
+  if (integer.empty()) {
+    const size_t zeros = fraction.find_first_not_of('0');
+    high = -1 - static_cast<std::int64_t>(zeros);
+    fraction.remove_prefix(zeros);
+  }
+  parts.integer = integer;
+  parts.fraction = fraction;
+  parts.low = heldsum(low, exponent);
+  parts.high = heldsum(high, exponent);
+}
+
 } // namespace
 
 std::size_t scandecimal(std::string_view text, bool allowpoint,
@@ -897,8 +964,7 @@ std::size_t scandecimal(std::string_view text, bool allowpoint,
   }
   const char* const integer = at;
   at = skipdigits(at, end);
-  const std::string_view integerdigits(integer,
-                                       static_cast<size_t>(at - integer));
+  std::string_view integerdigits(integer, static_cast<size_t>(at - integer));
   std::string_view fractiondigits;
   if (allowpoint && at != end && *at == '.') {
     const char* const fraction = at + 1;
@@ -908,13 +974,10 @@ std::size_t scandecimal(std::string_view text, bool allowpoint,
   if (integerdigits.empty() && fractiondigits.empty()) {
     return 0;
   }
-  parts.integer = integerdigits.substr(
-      std::min(integerdigits.find_first_not_of('0'), integerdigits.size()));
-  // npos + 1 is 0: a fraction of zeros only leaves nothing.
-  parts.fraction =
-      fractiondigits.substr(0, fractiondigits.find_last_not_of('0') + 1);
-  parts.exponent = 0;
-  return static_cast<size_t>(scanexponent(at, end, parts.exponent) - begin);
+  std::int64_t exponent = 0;
+  at = scanexponent(at, end, exponent);
+  placedigits(integerdigits, fractiondigits, exponent, parts);
+  return static_cast<size_t>(at - begin);
 }
 
 bool readdecimal(std::string_view text, bool allowpoint, decimaltext& parts) {
@@ -922,45 +985,14 @@ bool readdecimal(std::string_view text, bool allowpoint, decimaltext& parts) {
   return read != 0 && read == text.size();
 }
 
-digitspan significantplaces(const decimaltext& parts) {
-  const std::string_view integer = parts.integer;
-  const std::string_view fraction = parts.fraction;
-  if (integer.empty() && fraction.empty()) {
-    return {true, 0, 0};
-  }
-  // A text is far shorter than 2^63 characters: only the exponent can reach
-  // the limits.
-  const auto low = fraction.empty()
-                       ? static_cast<std::int64_t>(
-                             integer.size() - 1 - integer.find_last_not_of('0'))
-                       : -static_cast<std::int64_t>(fraction.size());
-  const auto high =
-      integer.empty()
-          ? -static_cast<std::int64_t>(fraction.find_first_not_of('0') + 1)
-          : static_cast<std::int64_t>(integer.size() - 1);
-  return {false, heldsum(low, parts.exponent), heldsum(high, parts.exponent)};
-}
-
 void placesfromtext(const decimaltext& parts, digit* units) {
-  const digitspan span = significantplaces(parts);
-  if (span.zero) {
+  if (parts.zero) {
     return;
   }
-  std::string_view integer = parts.integer;
-  std::string_view fraction = parts.fraction;
-  // Zeros at either end of the digits lie outside the span: the integer's
-  // last ones when there is no fraction, the fraction's first ones when
-  // there is no integer.
-  if (fraction.empty()) {
-    integer = integer.substr(0, integer.find_last_not_of('0') + 1);
-  }
-  if (integer.empty()) {
-    fraction = fraction.substr(fraction.find_first_not_of('0'));
-  }
   // The fraction ends at the lowest place, the integer begins at the top.
-  placetext(fraction, units + span.low);
-  placetext(integer,
-            units + span.high - static_cast<std::int64_t>(integer.size()) + 1);
+  placetext(parts.fraction, units + parts.low);
+  placetext(parts.integer, units + parts.high + 1 -
+                               static_cast<std::int64_t>(parts.integer.size()));
 }
 
 dropped weighplaces(const digit* d, std::size_t k) {

@@ -243,16 +243,22 @@ void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 // Decimal text and rounding
 // ---------------------------------------------------------------------------
 
-// A decimal text taken apart, as views into it: the sign, the integer digits
-// without leading zeros, the fraction digits without trailing zeros and the
-// exponent ("-0012.50e3" -> "12", "5", 3).  Without an exponent the lengths
-// of the two views are what the text needs of a number.
+// A decimal text taken apart, as views into it: the sign, and its digits
+// from the highest non-zero one to the lowest, split by the point into
+// `integer` and `fraction` (either may be empty), with the places of those
+// two digits counted from the units place (fraction places below zero), the
+// exponent applied and held within -INT64_MAX..INT64_MAX.  An exponent of
+// any size thus costs nothing.  A text with no non-zero digit is `zero`.
+//   "-0012.50e3"  -> "12", "5", low 2, high 4
+//   "0.050"       -> "", "5", low -2, high -2
+//   "1200e-1"     -> "12", "", low 1, high 2
 struct decimaltext {
   bool negative = false;
   std::string_view integer;
   std::string_view fraction;
-  // Held within -INT64_MAX..INT64_MAX: no number reaches that far.
-  std::int64_t exponent = 0;
+  bool zero = true;
+  std::int64_t low = 0;
+  std::int64_t high = 0;
 };
 
 // Reads the longest prefix of `text` of the form: an optional '+' or '-',
@@ -268,22 +274,9 @@ std::size_t scandecimal(std::string_view text, bool allowpoint,
 // spaces or separators.
 bool readdecimal(std::string_view text, bool allowpoint, decimaltext& parts);
 
-// Where the value of a read text has non-zero digits: the places of the
-// lowest and the highest, counted from the units place (fraction places
-// below zero), the exponent applied and held within -INT64_MAX..INT64_MAX;
-// `zero` when there is none.  Works on the views alone, so an exponent of any
-// size costs nothing.
-//   "1200e-1" -> 1 and 2     "0.05" -> -2 and -2     "-0.0e99" -> zero
-struct digitspan {
-  bool zero;
-  std::int64_t low;
-  std::int64_t high;
-};
-digitspan significantplaces(const decimaltext& parts);
-
-// units[p] := the digit of place p of the text's value, for each place of
-// its significant span, which the caller has found to lie within the array
-// `units` points into.  Places outside the span are not written.
+// units[p] := the digit of place p of the text's value, for each place from
+// parts.low to parts.high, which the caller has found to lie within the
+// array `units` points into.  No other place is written.
 void placesfromtext(const decimaltext& parts, digit* units);
 
 // What the well-formed places d[0, k), k >= 1, about to be rounded away,

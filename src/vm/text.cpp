@@ -61,29 +61,27 @@ enum class textfit { fits, notanumber, integertoolong, fractiontoolong };
 
 // A fixedint takes an integer of at most `size` significant digits.
 textfit fitof(const fixedint& number, const detail::decimaltext& parts) {
-  const detail::digitspan span = detail::significantplaces(parts);
-  if (span.zero) {
+  if (parts.zero) {
     return textfit::fits;
   }
-  if (span.low < 0) {
+  if (parts.low < 0) {
     return textfit::notanumber;
   }
-  return static_cast<std::uint64_t>(span.high) >= number.size
+  return static_cast<std::uint64_t>(parts.high) >= number.size
              ? textfit::integertoolong
              : textfit::fits;
 }
 
 // A fixedfloat takes at most h digits on either side of the point.
 textfit fitof(const fixedfloat& number, const detail::decimaltext& parts) {
-  const detail::digitspan span = detail::significantplaces(parts);
   const std::uint64_t h = number.size / 2;
-  if (span.zero) {
+  if (parts.zero) {
     return textfit::fits;
   }
-  if (span.high >= 0 && static_cast<std::uint64_t>(span.high) >= h) {
+  if (parts.high >= 0 && static_cast<std::uint64_t>(parts.high) >= h) {
     return textfit::integertoolong;
   }
-  if (span.low < 0 && 0 - static_cast<std::uint64_t>(span.low) > h) {
+  if (parts.low < 0 && 0 - static_cast<std::uint64_t>(parts.low) > h) {
     return textfit::fractiontoolong;
   }
   return textfit::fits;
