@@ -260,8 +260,8 @@ TEST(TextInput, ExponentsWeighedWithoutBuildingDigits) {
                {"-0e-99999999999", "-0", "-0.0"},
                {"1e999999999999999999", intbigger, integertoolong},
                {"1e-99999999999", notinteger, fractiontoolong},
-               {"1e9223372036854775807", intbigger, integertoolong},
-               {"1e-9223372036854775808", notinteger, fractiontoolong},
+               {"10e9223372036854775807", intbigger, integertoolong},
+               {"-.1e-9223372036854775808", notinteger, fractiontoolong},
                {"1e" + zeros + "3", "1000", "1000.0"},
                {"1" + zeros + "e-5000", "1", "1.0"},
                {"0." + zeros + "1e5001", notinteger, "1.0"}};
