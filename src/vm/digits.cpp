@@ -822,9 +822,10 @@ void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 
 namespace {
 
-// One past the run of ASCII digits that begins at `at`, eight characters to
-// a word: a digit is a byte that lies in 0..9 once '0' is taken off, and the
-// lowest byte that outside() marks is one that does not.
+// One past the run of ASCII digits that begins at `at`: thirty-two
+// characters a step in SSE2 registers where there are such, then eight to a
+// word, where a digit is a byte that lies in 0..9 once '0' is taken off and
+// the lowest byte that outside() marks is one that does not.
 const char* skipdigits(const char* at, const char* end) {
 #if defined(__SSE2__)
   // Sixteen to a register, two registers a step: a digit less '0' is at most
