@@ -267,12 +267,12 @@ std::istream& operator>>(std::istream& in, fixedint& number);
 // matches or its value is no integer; std::errc::result_out_of_range with
 // ptr past the prefix when it has more significant digits than `size`.
 // Never throws but std::bad_alloc; makes no number and logs nothing.
-//   "-42 apples"  -> -42, ptr at " apples"     "12.5"  -> 12, ptr at ".5"
-//   "1e"          -> 1, ptr at "e"             "e5", "+", ""  ->
-//   invalid_argument "12e-1"       -> invalid_argument          "1234" at size
-//   3
-//                                               -> result_out_of_range, ptr
-//                                                  at the end
+//   "-42 apples"     -> -42, ptr at " apples"
+//   "12.5"           -> 12, ptr at ".5"
+//   "1e"             -> 1, ptr at "e"
+//   "e5", "+", ""    -> invalid_argument, ptr == first
+//   "12e-1"          -> invalid_argument, ptr == first
+//   "1234" (size 3)  -> result_out_of_range, ptr at the end
 std::from_chars_result from_chars(const char* first, const char* last,
                                   fixedint& value);
 // Writes asstring() into [first, last): ptr past the text, ec std::errc{};
