@@ -134,6 +134,23 @@ wordread readword(const digit* d, std::size_t n, std::uint64_t limit,
 // 0..9 as its decimal value: {3, -2, 1} -> "1-23".
 void appendtext(const digit* d, std::size_t n, std::string& out);
 
+// The length of appendtext's text for d[0, n), and that text written at
+// `out`, which has room for it; returns its end.
+std::size_t textlength(const digit* d, std::size_t n);
+char* writetext(const digit* d, std::size_t n, char* out);
+
+// The same for the integer d[0, n) as fixedint::asstring writes it, sign
+// apart: the places from the highest non-zero one down, or "0" when there
+// is none (n == 0 included).
+//   {0, 5, 0} -> "50"   {0, 0} -> "0"   {10, 0} -> "10"
+std::size_t integertextlength(const digit* d, std::size_t n);
+char* writeintegertext(const digit* d, std::size_t n, char* out);
+
+// How many characters [first, last) holds; none when last is before first.
+inline std::size_t room(const char* first, const char* last) {
+  return last > first ? static_cast<std::size_t>(last - first) : 0;
+}
+
 // ---------------------------------------------------------------------------
 // Sums and differences
 // ---------------------------------------------------------------------------
@@ -241,25 +258,41 @@ void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 // Decimal text and rounding
 // ---------------------------------------------------------------------------
 
-// A decimal text taken apart, as views into it: the sign, the integer digits
-// without leading zeros and the fraction digits without trailing zeros, so
-// their lengths are what the text needs of a number ("-0012.50" -> "12",
-// "5").
+// A decimal text taken apart, as views into it: the sign, and its digits
+// from the highest non-zero one to the lowest, split by the point into
+// `integer` and `fraction` (either may be empty), with the places of those
+// two digits counted from the units place (fraction places below zero), the
+// exponent applied and held within -INT64_MAX..INT64_MAX.  An exponent of
+// any size thus costs nothing.  A text with no non-zero digit is `zero`.
+//   "-0012.50e3"  -> "12", "5", low 2, high 4
+//   "0.050"       -> "", "5", low -2, high -2
+//   "1200e-1"     -> "12", "", low 1, high 2
 struct decimaltext {
   bool negative = false;
   std::string_view integer;
   std::string_view fraction;
+  bool zero = true;
+  std::int64_t low = 0;
+  std::int64_t high = 0;
 };
 
-// Reads an optional '+' or '-', then ASCII digits; with `allowpoint`, also an
-// optional '.' among them, at least one digit in all ("5.", ".5", not ".").
-// Nothing else is accepted: no spaces, separators or exponent.  False, parts
-// unspecified, when the text is not of that form.
+// Reads the longest prefix of `text` of the form: an optional '+' or '-',
+// ASCII digits and, with `allowpoint`, an optional '.' among them, at least
+// one digit in all ("5.", ".5", not "."); then optionally 'e' or 'E', an
+// optional sign and one or more digits.  Returns its length; 0, parts
+// unspecified, when no prefix has that form.
+//   "12e3x" -> 4    "1e+" -> 1    "e5" -> 0    "1.5" without point -> 1
+std::size_t scandecimal(std::string_view text, bool allowpoint,
+                        decimaltext& parts);
+
+// True when the whole of `text`, and nothing less, is of that form: no
+// spaces or separators.
 bool readdecimal(std::string_view text, bool allowpoint, decimaltext& parts);
 
-// out[0, text.size()) := the ASCII digits of `text` as places, its last
-// character in out[0].  The text holds digits only.
-void placesfromtext(std::string_view text, digit* out);
+// units[p] := the digit of place p of the text's value, for each place from
+// parts.low to parts.high, which the caller has found to lie within the
+// array `units` points into.  No other place is written.
+void placesfromtext(const decimaltext& parts, digit* units);
 
 // What the well-formed places d[0, k), k >= 1, about to be rounded away,
 // are worth against half a unit of place k.

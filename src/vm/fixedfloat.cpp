@@ -10,6 +10,7 @@
 #include <cmath>
 #include <ostream>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 
 namespace VELDRA {
@@ -233,6 +234,41 @@ void fixedfloat::resize(std::uint64_t length) {
   if (detail::allzero(digits.digits)) {
     isneg = false;
   }
+}
+
+std::to_chars_result to_chars(char* first, char* last,
+                              const fixedfloat& value) {
+  // asstring's text, the places read as == reads them: element i is worth
+  // 10^(i - h), a fraction place beyond the elements 0.
+  const std::vector<detail::digit>& d = value.digits.digits;
+  const std::uint64_t h = value.size / 2;
+  const std::size_t held = std::min<std::uint64_t>(h, d.size());
+  const std::size_t low = detail::firstplacenot(d.data(), held, 0);
+  const std::uint64_t missing = low == held ? 0 : h - held;
+  const std::uint64_t length =
+      (value.isneg ? 1 : 0) +
+      (d.empty()
+           ? 0
+           : detail::integertextlength(d.data() + held, d.size() - held)) +
+      1 +
+      (low == held ? 1
+                   : missing + detail::textlength(d.data() + low, held - low));
+  if (detail::room(first, last) < length) {
+    return {last, std::errc::value_too_large};
+  }
+  if (value.isneg) {
+    *first++ = '-';
+  }
+  if (!d.empty()) {
+    first = detail::writeintegertext(d.data() + held, d.size() - held, first);
+  }
+  *first++ = '.';
+  if (low == held) {
+    *first++ = '0';
+    return {first, std::errc{}};
+  }
+  first = std::fill_n(first, missing, '0');
+  return {detail::writetext(d.data() + low, held - low, first), std::errc{}};
 }
 
 } // namespace VELDRA

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 
 namespace VELDRA {
@@ -163,6 +164,24 @@ void fixedint::flipsign() { isneg = !isneg; }
 fixedint::fixedint(std::uint64_t length, std::string_view text) {
   startnumber(*this, length);
   *this = text;
+}
+
+std::to_chars_result to_chars(char* first, char* last, const fixedint& value) {
+  // asstring's text: the sign, then nothing at length 0.
+  const std::vector<detail::digit>& d = value.digits;
+  const std::size_t length =
+      (value.isneg ? 1 : 0) +
+      (d.empty() ? 0 : detail::integertextlength(d.data(), d.size()));
+  if (detail::room(first, last) < length) {
+    return {last, std::errc::value_too_large};
+  }
+  if (value.isneg) {
+    *first++ = '-';
+  }
+  if (!d.empty()) {
+    first = detail::writeintegertext(d.data(), d.size(), first);
+  }
+  return {first, std::errc{}};
 }
 
 } // namespace VELDRA

@@ -12,10 +12,12 @@
 //                 fixedfloat f(8); f = 78.9f;  f.asstring()  -> "78.9"
 //                 (f * g) truncates toward zero at four fraction digits
 //
-// Both also take exact decimal text ("19.99", "-12345678901234567890", by
-// construction, assignment or std::istream >>) and give the nearest double
-// (asdouble); fixedfloat divides, rounds by the usual modes and changes
-// length.
+// Both also take exact decimal text ("19.99", "-12345678901234567890",
+// "1.25e2", by construction, assignment, std::istream >> or from_chars), go
+// out as text (asstring, <<, to_chars, and for fixedfloat with a fixed
+// number of places), give the nearest double (asdouble) and hash for the
+// unordered containers; fixedfloat divides, rounds by the usual modes and
+// changes length.  veldra_fmt.hpp formats both with fmt.
 //
 // Every object made, resized or destroyed writes a line to the in-memory
 // trace `logstream`.  Nothing reaches the disk during a normal run: when the
@@ -34,7 +36,10 @@
 // else.
 #include "veldra_export.hpp"
 
+#include <charconv>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -132,15 +137,22 @@ public:
   // numsigned false the sign of `val` is dropped and isneg kept.
   fixedint& operator=(std::int64_t val);
   // Stores a decimal text, the length unchanged: an optional '+' or '-',
-  // then one or more ASCII digits, nothing else (no spaces, separators or
-  // exponent).  "-0" gives negative zero, as asstring writes it.  Makes no
-  // number and logs nothing.  Refused, the number unchanged: more
-  // significant digits than `size` (leading zeros do not count, so "0" fits
-  // even length 0) std::out_of_range "Input int bigger than size!"; any other
-  // text, "" included, std::invalid_argument "Text is not a decimal
-  // integer!".  With numsigned false the sign is dropped and isneg kept, as
-  // for int64_t.  asstring() of a number of length 1 or more reads back equal.
-  //   n = "-007"  -> -7        n = "1e5", " 1", "+", "1.0"  -> throw
+  // one or more ASCII digits, then optionally an exponent: 'e' or 'E', an
+  // optional sign and one or more digits ("12e3", "120E-1", "1e+3").
+  // Nothing else: no spaces, separators or point.  "-0" gives negative zero,
+  // as asstring writes it.  Makes no number and logs nothing.  Refused, the
+  // number unchanged: any other text ("" and "1e" included) or a value that
+  // is no integer std::invalid_argument "Text is not a decimal integer!";
+  // more significant digits than `size` (leading zeros do not count, so "0"
+  // fits even length 0) std::out_of_range "Input int bigger than size!".  The
+  // exponent is weighed without building digits, so one of any size is
+  // decided at once.  With numsigned false the sign is dropped and isneg
+  // kept, as for int64_t.  asstring() of a number of length 1 or more reads
+  // back equal.
+  //   n = "-007"  -> -7          n = "120e-1"  -> 12     n = "0e99999"  -> 0
+  //   n = "12e-1", " 1", "+", "1.0", "1e"  -> std::invalid_argument
+  //   fixedint(3, "1e3"), fixedint(3, "1e999999999999999999")
+  //                                        -> std::out_of_range
   fixedint& operator=(std::string_view text);
   // The integer part of `val` as a number of length val.size.  The sign
   // stays behind: a negative fixedfloat gives its magnitude.
@@ -252,6 +264,30 @@ VELDRA_EXPORT std::ostream& operator<<(std::ostream& out,
 //   std::istringstream in("42 4x");  in >> n  -> 42;  in >> n  -> fails, 42
 VELDRA_EXPORT std::istream& operator>>(std::istream& in, fixedint& number);
 
+// Reads the longest prefix of [first, last) that the text assignment's
+// grammar matches (an exponent only when digits follow its 'e'), and stores
+// it as that assignment does, the length and flags kept.  On success ptr is
+// just past the prefix and ec is std::errc{}.  Otherwise the number is
+// unchanged: std::errc::invalid_argument with ptr == first when no prefix
+// matches or its value is no integer; std::errc::result_out_of_range with
+// ptr past the prefix when it has more significant digits than `size`.
+// Never throws but std::bad_alloc; makes no number and logs nothing.
+//   "-42 apples"     -> -42, ptr at " apples"
+//   "12.5"           -> 12, ptr at ".5"
+//   "1e"             -> 1, ptr at "e"
+//   "e5", "+", ""    -> invalid_argument, ptr == first
+//   "12e-1"          -> invalid_argument, ptr == first
+//   "1234" (size 3)  -> result_out_of_range, ptr at the end
+VELDRA_EXPORT std::from_chars_result
+from_chars(const char* first, const char* last, fixedint& value);
+// Writes asstring() into [first, last): ptr past the text, ec std::errc{};
+// std::errc::value_too_large with ptr == last, nothing written, when it does
+// not fit.  Allocates nothing, makes no number, logs nothing.
+//   char b[4];  to_chars(b, b + 4, fixedint(5, -42))  -> "-42", ptr b + 3
+//               to_chars(b, b + 2, fixedint(5, -42))  -> value_too_large
+VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
+                                            const fixedint& value);
+
 // How round() treats the digits it drops (the rounding modes of the decimal
 // arithmetic standard), shown rounding to whole numbers:
 //              2.5   2.6  -2.5  -2.4   3.5
@@ -332,21 +368,33 @@ public:
   fixedfloat& operator=(float val);
   // The exact value of a decimal text: an optional '+' or '-', digits, and
   // optionally '.' and more digits, at least one digit in all ("78.9",
-  // "-0.05", ".5", "5.", "5"; not "."), nothing else.  Leading zeros of the
-  // integer part and trailing zeros of the fraction do not count against h
-  // ("00012.50" fits h = 2); "-0.0" gives negative zero.  Makes no number
-  // and logs nothing; the length and the flags of `digits` stay.  Refused,
-  // the number unchanged (checked in this order): more than h integer
-  // digits std::out_of_range "Integer part of text too big to fit in
-  // fixedfloat!", more than h fraction digits std::length_error "Fraction of
-  // text too big to fit in fixedfloat!" (the float path's types), any other
-  // text std::invalid_argument "Text is not a decimal number!".  asstring()
-  // of a number reads back equal.
+  // "-0.05", ".5", "5.", "5"; not "."), then optionally an exponent: 'e' or
+  // 'E', an optional sign and one or more digits ("1.25e2", "-4E-2",
+  // "5.e+1").  Nothing else.  Leading zeros of the integer part and trailing
+  // zeros of the fraction do not count against h ("00012.50" fits h = 2,
+  // and so does "1250e-2"); "-0.0" gives negative zero.  Makes no number and
+  // logs nothing; the length and the flags of `digits` stay.  Refused, the
+  // number unchanged (checked in this order): any other text ("1e", "e5",
+  // "1e+" included) std::invalid_argument "Text is not a decimal number!";
+  // more than h integer digits std::out_of_range "Integer part of text too
+  // big to fit in fixedfloat!"; more than h fraction digits
+  // std::length_error "Fraction of text too big to fit in fixedfloat!" (the
+  // float path's types).  The exponent is weighed without building digits:
+  // "1e999999999999999999" and "1e-99999999999" are refused at once,
+  // "0e99999999999" is zero.  asstring() of a number reads back equal.
+  //   fixedfloat(8, "1.25e2")  -> 125.0     fixedfloat(8, "-4E-2")  -> -0.04
   fixedfloat& operator=(std::string_view text);
 
   // "-" when negative, the integer digits ("0" at least), ".", the fraction
   // without trailing zeros ("0" at least): "78.9", "-0.05", "5.0", "-0.0".
   std::string asstring() const;
+  // The text of to_chars with `places` below: exactly `places` fraction
+  // digits, rounded by `mode`.  Throws as to_chars does; std::length_error
+  // from std::string for more places than a string holds.  Makes no number
+  // and logs nothing.
+  //   fixedfloat(8, "19.5").asstring(2, roundmode::halfeven)    -> "19.50"
+  //   fixedfloat(8, "21.4892").asstring(1, roundmode::halfeven) -> "21.5"
+  std::string asstring(std::uint64_t places, roundmode mode) const;
   // The nearest double to the value (correctly rounded, ties to even):
   // infinity of the number's sign beyond the double range, -0.0 for a
   // negative zero.  std::domain_error "Malformed digits!" for an element
@@ -424,6 +472,56 @@ VELDRA_EXPORT std::ostream& operator<<(std::ostream& out,
 //   std::istringstream("19.99") >> f  -> 19.99
 VELDRA_EXPORT std::istream& operator>>(std::istream& in, fixedfloat& number);
 
+// As the fixedint form, with the fixedfloat text grammar; result_out_of_range
+// when the integer part or the fraction has more than h digits.
+//   "19.99 EUR"  -> 19.99, ptr at " EUR"     "1.5e"  -> 1.5, ptr at "e"
+//   "0.001" at length 4 -> result_out_of_range, ptr at the end
+VELDRA_EXPORT std::from_chars_result
+from_chars(const char* first, const char* last, fixedfloat& value);
+// Writes asstring(), as the fixedint form does.  Digits whose members are
+// out of step are read as == reads them: element i of digits.digits is
+// worth 10^(i - size/2), whatever the lengths say, a missing place 0.
+//   fixedfloat(8, "-0.05")  -> "-0.05"       fixedfloat(0)  -> ".0"
+VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
+                                            const fixedfloat& value);
+// Writes the value with exactly `places` fraction digits: rounded by `mode`
+// as round() rounds, or padded with zeros beyond the number's own; no point
+// when `places` is 0; "-" only before a result that is not zero.  Unlike
+// round(), a carry is not cut to the length: the text holds the rounded
+// value.  Before anything is written, as round() checks them:
+// std::invalid_argument "Unknown rounding mode!" for a value outside
+// roundmode, std::domain_error "Malformed digits!" for an element outside
+// 0..9 or digits whose length is not `size`.  value_too_large and the rest
+// as above; allocates nothing and logs nothing.
+//   fixedfloat(8, "21.4892"), 2, halfeven  -> "21.49"
+//   fixedfloat(8, "19.5"), 3, down         -> "19.500"
+//   fixedfloat(8, "-2.5"), 0, halfeven     -> "-2"
+//   fixedfloat(8, "-0.004"), 2, halfup     -> "0.00"
+//   fixedfloat(8, "9999.5"), 0, halfup     -> "10000"  (round gives 0.0)
+VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
+                                            const fixedfloat& value,
+                                            std::uint64_t places,
+                                            roundmode mode);
+
 } // namespace VELDRA
+
+// Hashes for the unordered containers, consistent with ==.  They make no
+// number and log nothing.
+namespace std {
+
+// The digits, their count included, and the sign: numbers equal under ==
+// hash alike, while 0 and -0, or one value at two lengths, need not.
+template <> struct VELDRA_EXPORT hash<VELDRA::fixedint> {
+  std::size_t operator()(const VELDRA::fixedint& number) const noexcept;
+};
+
+// By value, as == compares: one value at any length hashes alike, and so
+// do 0 and -0.  floatsigned and digits.isneg do not count.
+//   hash(fixedfloat(4, "1.5")) == hash(fixedfloat(8, "1.50"))  -> true
+template <> struct VELDRA_EXPORT hash<VELDRA::fixedfloat> {
+  std::size_t operator()(const VELDRA::fixedfloat& number) const noexcept;
+};
+
+} // namespace std
 
 #endif // VELDRA_VELDRA_HPP

@@ -54,6 +54,14 @@ function(check_found_in_prefix found)
   endif()
 endfunction()
 
+# The system's fmt is built for the system's compiler flags: a consumer
+# built with flags of its own (-stdlib=libc++) goes without it.
+if(CXX_FLAGS)
+  set(without_fmt -DCMAKE_DISABLE_FIND_PACKAGE_fmt=ON)
+else()
+  set(without_fmt "")
+endif()
+
 function(build_with_cmake)
   step("configure consumer" ${CMAKE_COMMAND}
     -S ${SOURCE_DIR} -B ${consumer_build} -G ${GENERATOR}
@@ -61,6 +69,7 @@ function(build_with_cmake)
     -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
     "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
     -DCMAKE_PREFIX_PATH=${prefix}
+    ${without_fmt}
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
   file(STRINGS ${consumer_build}/CMakeCache.txt found REGEX "^veldra_DIR:")
   string(REGEX REPLACE "^[^=]*=" "" found "${found}")
