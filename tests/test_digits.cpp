@@ -439,8 +439,10 @@ void expectnearestdouble(const std::string& text, std::uint64_t scale) {
 #else
   expected = std::strtod(exponent.c_str(), nullptr);
 #endif
-  digits d(text.size());
-  placesfromtext(text, d.data());
+  digits d(text.rbegin(), text.rend());
+  for (digit& place : d) {
+    place = static_cast<digit>(place - '0');
+  }
   EXPECT_EQ(decimaltodouble(d.data(), d.size(), scale), expected) << exponent;
 }
 
