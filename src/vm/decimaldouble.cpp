@@ -108,11 +108,8 @@ double decimaltodouble(const digit* d, std::size_t n, std::uint64_t scale) {
   if (s > 0) {
     timespoweroftwo(x, static_cast<std::uint64_t>(s));
   }
-  if (e > 0) {
-    x.insert(x.begin(), static_cast<size_t>(e), digit{0});
-  } else {
-    sticky = droplowplaces(x, static_cast<size_t>(-e)) || sticky;
-  }
+  // e > 0 takes more than 800 digits and so k > 800: only e <= 0 is left.
+  sticky = droplowplaces(x, static_cast<size_t>(-e)) || sticky;
   if (s < 0) {
     sticky = bypoweroftwo(x, static_cast<std::uint64_t>(-s)) || sticky;
   }
