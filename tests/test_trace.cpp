@@ -16,9 +16,14 @@ namespace {
 
 using namespace veldratest;
 
+// The C standard's ctime layout, which the trace keeps everywhere: Windows'
+// ctime writes the day of the month with a leading zero, not a space.
 std::string ctimetext(std::time_t when) {
   std::string text = std::ctime(&when);
   text.pop_back();
+  if (text[8] == '0') {
+    text[8] = ' ';
+  }
   return text;
 }
 

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -43,7 +43,7 @@ constexpr word e8 = 100000000;
 
 word littleendian(word w) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  return __builtin_bswap64(w);
+  return byteswap(w);
 #else
   return w;
 #endif
@@ -133,7 +133,7 @@ void storelimb(word v, digit* d) {
 
 // One past the highest non-zero byte of w != 0.
 size_t topbyte(word w) {
-  return static_cast<size_t>(63 - __builtin_clzll(w)) / 8 + 1;
+  return static_cast<size_t>(63 - leadingzeros(w)) / 8 + 1;
 }
 
 // One past the highest place where a[0, n) and b[0, n) differ; 0 when none.
@@ -223,7 +223,7 @@ std::size_t firstplacenot(const digit* d, std::size_t n, digit value) {
   for (; i + 8 <= n; i += 8) {
     const word differ = loadword(d + i) ^ all;
     if (differ != 0) {
-      return i + static_cast<size_t>(__builtin_ctzll(differ)) / 8;
+      return i + static_cast<size_t>(trailingzeros(differ)) / 8;
     }
   }
   while (i < n && d[i] == value) {
@@ -389,7 +389,7 @@ std::size_t elementlength(digit x) {
 // word's bytes reversed, each digit made a character.
 char* writedigits(const digit* d, std::size_t n, char* out) {
   for (; n >= 8; n -= 8, out += 8) {
-    storeword(out, __builtin_bswap64(loadword(d + n - 8)) + everybyte('0'));
+    storeword(out, byteswap(loadword(d + n - 8)) + everybyte('0'));
   }
   while (n > 0) {
     *out++ = static_cast<char>('0' + d[--n]);
@@ -529,7 +529,7 @@ int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
 
 } // namespace kernel
 
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
 namespace {
 
 // Two lanes of eight places to a register, each lane subtracted as one
@@ -742,7 +742,7 @@ public:
       return;
     }
     const lownumber base = x;
-    for (int bit = 62 - __builtin_clzll(e); bit >= 0; --bit) {
+    for (int bit = 62 - leadingzeros(e); bit >= 0; --bit) {
       multiply(x, x);
       if ((e >> bit & 1) != 0) {
         multiply(x, base);
@@ -827,7 +827,7 @@ namespace {
 // word, where a digit is a byte that lies in 0..9 once '0' is taken off and
 // the lowest byte that outside() marks is one that does not.
 const char* skipdigits(const char* at, const char* end) {
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
   // Sixteen to a register, two registers a step: a digit less '0' is at most
   // 9 as an unsigned byte.
   const __m128i zero = _mm_set1_epi8('0');
@@ -843,7 +843,7 @@ const char* skipdigits(const char* at, const char* end) {
     };
     const unsigned other = ~(digitsat(low) | digitsat(high) << 16);
     if (other != 0) {
-      return at + __builtin_ctz(other);
+      return at + trailingzeros(other);
     }
   }
 #endif
@@ -852,7 +852,7 @@ const char* skipdigits(const char* at, const char* end) {
     std::memcpy(&w, at, sizeof w);
     const word other = outside(littleendian(w) ^ everybyte('0'));
     if (other != 0) {
-      return at + static_cast<size_t>(__builtin_ctzll(other)) / 8;
+      return at + static_cast<size_t>(trailingzeros(other)) / 8;
     }
   }
   while (at != end && static_cast<unsigned char>(*at - '0') <= 9) {

@@ -12,6 +12,8 @@
 #ifndef VELDRA_DIGITS_HPP
 #define VELDRA_DIGITS_HPP
 
+#include "portable.hpp"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +38,19 @@ void requirewellformed(const digit* d, std::size_t n);
 
 // Index of the highest non-zero element plus one; 0 for an all-zero array.
 std::size_t significantlength(const digit* d, std::size_t n);
+
+// A length of digits as a vector's size.  Past what std::size_t holds (on a
+// 32-bit machine) it becomes SIZE_MAX, which std::vector refuses with
+// std::length_error as it refuses every length past its max_size(), rather
+// than wrapping to a short one.
+inline std::size_t holdable(std::uint64_t length) {
+  if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
+    if (length > SIZE_MAX) {
+      return SIZE_MAX;
+    }
+  }
+  return static_cast<std::size_t>(length);
+}
 
 // True when every element of d is 0: zero, or negative zero.
 inline bool allzero(const std::vector<digit>& d) {
@@ -171,7 +186,7 @@ int addportable(const digit* a, const digit* b, digit* out, std::size_t n,
 int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
                      int borrow);
 
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
 // Sixteen places to an SSE2 register (every x86-64 machine has them), two
 // registers a step, the last n mod 32 places through the portable kernel.
 int addsse2(const digit* a, const digit* b, digit* out, std::size_t n,
@@ -183,7 +198,7 @@ int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
 // The kernel this machine runs.
 inline int add(const digit* a, const digit* b, digit* out, std::size_t n,
                int carry) {
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
   return addsse2(a, b, out, n, carry);
 #else
   return addportable(a, b, out, n, carry);
@@ -192,7 +207,7 @@ inline int add(const digit* a, const digit* b, digit* out, std::size_t n,
 
 inline int subtract(const digit* a, const digit* b, digit* out, std::size_t n,
                     int borrow) {
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
   return subtractsse2(a, b, out, n, borrow);
 #else
   return subtractportable(a, b, out, n, borrow);
@@ -287,6 +302,14 @@ dropped weighplaces(const digit* d, std::size_t k);
 // Adds one at `place` of the well-formed d[0, n), carrying upward; true when
 // the carry leaves d[n - 1] (the places then hold the sum modulo 10^n).
 bool incrementat(digit* d, std::size_t n, std::size_t place);
+
+// The double nearest to the well-formed d[0, n) / 10^scale, ties to even,
+// where d[n - 1] != 0: infinity past the largest double, 0 below half the
+// smallest subnormal.  Exact whatever the number of digits.
+//   {1}, scale 1               -> 0.1 (the double nearest 1/10)
+//   {9, 1}, scale 0            -> 19.0
+//   10^309 (310 digits), 0     -> infinity
+double decimaltodouble(const digit* d, std::size_t n, std::uint64_t scale);
 
 } // namespace detail
 } // namespace VELDRA

@@ -22,7 +22,7 @@ void startnumber(fixedint& number, std::uint64_t length) {
   number.size = length;
   detail::logline("New fixedint object!");
   detail::logline("Resizing Digits to: ", length);
-  number.digits.resize(length);
+  number.digits.resize(detail::holdable(length));
   detail::logline("Done.");
 }
 
@@ -71,7 +71,7 @@ fixedint::~fixedint() { detail::logline("Deleted fixedint object."); }
 void fixedint::resize(std::uint64_t length) {
   detail::logline("Resize requested in fixedint.");
   detail::logline("Resizing Digits to: ", length);
-  digits.resize(length);
+  digits.resize(detail::holdable(length));
   // Only now: a length the vector cannot hold throws with size still true.
   size = length;
   detail::logline("Done.");
@@ -95,7 +95,7 @@ fixedint& fixedint::operator=(std::int64_t val) {
   }
   // Rebuilt at `size` places: a caller who set `size` alone is not written
   // past the end of the vector.
-  digits.resize(size);
+  digits.resize(detail::holdable(size));
   detail::wordtodigits(magnitude, digits.data(), digits.size());
   return *this;
 }

@@ -22,7 +22,7 @@ namespace {
 class reciprocal {
 public:
   explicit reciprocal(limb d)
-      : shift_(static_cast<unsigned>(__builtin_clzll(d))), d_(d << shift_),
+      : shift_(static_cast<unsigned>(leadingzeros(d))), d_(d << shift_),
         inv_(static_cast<limb>(~widelimb(0) / d_)) {}
 
   // floor(x / d), r := x mod d; x < d * 2^64.

@@ -65,7 +65,8 @@ constexpr prime makeprime(limb p, limb g) {
 constexpr prime primes[3] = {makeprime(0x2c40000000000001, 7),
                              makeprime(0x3ea0000000000001, 7),
                              makeprime(0x3ae0000000000001, 11)};
-[[maybe_unused]] constexpr size_t maxpower = size_t(1) << 51; // 2^53 | p - 1
+[[maybe_unused]] constexpr std::uint64_t maxpower = std::uint64_t{1}
+                                                    << 51; // 2^53 | p - 1
 
 // a b 2^-64 mod p in [0, 2p), for a b < p 2^64 (Montgomery multiplication):
 // with m = (a b) p^-1 mod 2^64, a b - m p is a multiple of 2^64 whose high

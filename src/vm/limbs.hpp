@@ -1,11 +1,13 @@
 // Limb arithmetic under the digit layer.  Internal: not installed.
 //
 // A limb holds 19 decimal digits as one machine word: base 10^19, the
-// largest power of ten below 2^64, so a limb product fits unsigned __int128
-// and moving a number by whole limbs moves it by 19 decimal places.  Limb
+// largest power of ten below 2^64, so a limb product fits 128 bits
+// (unsigned __int128, or wideportable where there is none) and moving a number by whole limbs moves it by 19 decimal places.  Limb
 // arrays are least significant first, like digit arrays.
 #ifndef VELDRA_LIMBS_HPP
 #define VELDRA_LIMBS_HPP
+
+#include "portable.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +17,11 @@ namespace VELDRA {
 namespace detail {
 
 using limb = std::uint64_t;
+#if defined(VELDRA_HAS_INT128)
 __extension__ using widelimb = unsigned __int128;
+#else
+using widelimb = wideportable;
+#endif
 
 constexpr std::size_t limbdigits = 19;
 constexpr limb radix = 10000000000000000000u; // 10^19, top bit set

@@ -11,8 +11,15 @@
 #include <ctime>
 #include <exception>
 #include <fcntl.h>
+#include <new>
 #include <typeinfo>
+
+#if defined(_WIN32)
+#include <io.h>
+#include <sys/stat.h>
+#else
 #include <unistd.h>
+#endif
 
 #if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
@@ -26,14 +33,50 @@ bool init = false;
 
 // Numbers made by other translation units' static initialisers log too, so
 // the trace is built ahead of ordinary static objects where the toolchain
-// allows it.
-#if defined(__GNUC__)
+// allows it; elsewhere their lines wait until it is (see tracebuffer).
+#if defined(__GNUC__) && !defined(VELDRA_PORTABLE)
+#define VELDRA_HAS_INIT_PRIORITY 1
 std::stringstream logstream __attribute__((init_priority(101)));
 #else
 std::stringstream logstream;
 #endif
 
 namespace {
+
+#if defined(VELDRA_HAS_INIT_PRIORITY)
+constexpr bool tracemade() { return true; }
+std::streambuf& tracebuffer() { return *logstream.rdbuf(); }
+#else
+// Until this file's own initialisation has made logstream, lines go to a
+// buffer made on first use; they join the trace, ahead of all others, as
+// soon as it exists.  After the trace is gone at exit, they go there again.
+bool made = false; // constant-initialised: valid before any constructor
+bool tracemade() { return made; }
+
+std::stringbuf& waitinglines() {
+  static std::stringbuf lines;
+  return lines;
+}
+
+std::streambuf& tracebuffer() {
+  return made ? *logstream.rdbuf() : waitinglines();
+}
+
+struct tracemaker {
+  tracemaker() {
+    const std::string waiting = waitinglines().str();
+    logstream.rdbuf()->sputn(waiting.data(),
+                             static_cast<std::streamsize>(waiting.size()));
+    waitinglines().str({});
+    made = true;
+  }
+  tracemaker(const tracemaker&) = delete;
+  tracemaker& operator=(const tracemaker&) = delete;
+  ~tracemaker() { made = false; }
+};
+// Made after logstream, as it is defined after it in this file.
+const tracemaker maketrace;
+#endif
 
 // "VELDRA [" + 24 characters of ctime text + "]: ", remade only when the
 // second changes: converting to local time costs far more than the append.
@@ -46,6 +89,15 @@ struct lineprefix {
 };
 lineprefix prefix; // constant-initialised: usable before any constructor
 
+// The local time of `now`; false when it has none.
+bool localtimeof(std::time_t now, std::tm& parts) {
+#if defined(_WIN32)
+  return localtime_s(&parts, &now) == 0;
+#else
+  return localtime_r(&now, &parts) != nullptr;
+#endif
+}
+
 void formatprefix(std::time_t now) {
   static const char weekdays[7][4] = {"Sun", "Mon", "Tue", "Wed",
                                       "Thu", "Fri", "Sat"};
@@ -55,7 +107,7 @@ void formatprefix(std::time_t now) {
   int written;
   // The layout of ctime/asctime, built without their shared static buffer
   // and without dereferencing a null result for unrepresentable times.
-  if (localtime_r(&now, &parts) != nullptr) {
+  if (localtimeof(now, parts)) {
     written = std::snprintf(
         prefix.text, sizeof prefix.text,
         "VELDRA [%.3s %.3s%3d %.2d:%.2d:%.2d %d]: ", weekdays[parts.tm_wday],
@@ -74,10 +126,28 @@ void formatprefix(std::time_t now) {
 // while the stream writes to its own buffer, untied and in a good state, a
 // flush would do nothing and is skipped; otherwise it runs as usual.
 void flushtrace() {
+  if (!tracemade()) {
+    return;
+  }
   const std::ios& stream = logstream;
   const bool ownbuffer = stream.rdbuf() == logstream.rdbuf();
   if (!ownbuffer || logstream.tie() != nullptr || !logstream.good()) {
     logstream.flush();
+  }
+}
+
+// All of [data, data + size) into the buffer, `written` counting what the
+// line has put so far.  Out of memory, libstdc++'s string buffer throws
+// std::bad_alloc, while libc++'s takes what fits and fails the rest: that
+// line is stepped back to where it began and fails the same way.
+void put(std::streambuf& buffer, const char* data, std::size_t size,
+         std::streamsize& written) {
+  const auto count = static_cast<std::streamsize>(size);
+  const std::streamsize took = buffer.sputn(data, count);
+  written += took;
+  if (took != count) {
+    buffer.pubseekoff(-written, std::ios::cur, std::ios::out);
+    throw std::bad_alloc();
   }
 }
 
@@ -88,26 +158,61 @@ void appendline(std::string_view message, std::string_view tail) {
   if (!prefix.valid || now != prefix.second) {
     formatprefix(now);
   }
-  std::streambuf& buffer = *logstream.rdbuf();
+  std::streambuf& buffer = tracebuffer();
   const std::size_t length = prefix.length + message.size() + tail.size() + 1;
+  std::streamsize written = 0;
   if (length <= sizeof prefix.text) {
     char* end = prefix.text + prefix.length;
     end = std::copy(message.begin(), message.end(), end);
     end = std::copy(tail.begin(), tail.end(), end);
     *end = '\n';
-    buffer.sputn(prefix.text, static_cast<std::streamsize>(length));
+    put(buffer, prefix.text, length, written);
   } else {
-    buffer.sputn(prefix.text, static_cast<std::streamsize>(prefix.length));
-    buffer.sputn(message.data(), static_cast<std::streamsize>(message.size()));
-    buffer.sputn(tail.data(), static_cast<std::streamsize>(tail.size()));
-    buffer.sputc('\n');
+    put(buffer, prefix.text, prefix.length, written);
+    put(buffer, message.data(), message.size(), written);
+    put(buffer, tail.data(), tail.size(), written);
+    put(buffer, "\n", 1, written);
   }
   flushtrace();
 }
 
 // The crash report runs when memory may be gone, so nothing on its path
-// allocates: the report is written with POSIX calls from stack buffers, and
-// the exception is named by pointers into the runtime's own data.
+// allocates: the report is written with the system's own file calls from
+// stack buffers, and the exception is named by pointers into the runtime's
+// own data.
+
+// Opens the report, created or replaced, never appended to; a missing logs/
+// is not made.  -1 when it cannot be opened.  On Windows in binary mode, so
+// that the report holds the trace's bytes, '\n' line ends and all, as
+// everywhere else.
+int openreport() noexcept {
+#if defined(_WIN32)
+  return ::_open("logs/veldra.log",
+                 _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
+                 _S_IREAD | _S_IWRITE);
+#else
+  return ::open("logs/veldra.log", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                0666);
+#endif
+}
+
+// Writes some of [data, data + size) to fd: the count written, or -1.
+long writesome(int fd, const char* data, std::size_t size) noexcept {
+#if defined(_WIN32)
+  constexpr std::size_t most = 1u << 30; // _write takes an unsigned count
+  return ::_write(fd, data, static_cast<unsigned>(std::min(size, most)));
+#else
+  return ::write(fd, data, size);
+#endif
+}
+
+void closereport(int fd) noexcept {
+#if defined(_WIN32)
+  ::_close(fd);
+#else
+  ::close(fd);
+#endif
+}
 
 // Names the exception in flight, if any: mangled type name and what().
 // Exceptions not derived from std::exception keep "UNKNOWN" as message.
@@ -135,7 +240,7 @@ void describecurrentexception(const char*& type,
 // All of [data, data + size) to fd; false once writing fails.
 bool writeall(int fd, const char* data, std::size_t size) noexcept {
   while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
+    const long written = writesome(fd, data, size);
     if (written < 0 && errno != EINTR) {
       return false;
     }
@@ -147,17 +252,17 @@ bool writeall(int fd, const char* data, std::size_t size) noexcept {
   return true;
 }
 
-// The length of the trace's text.
+// The length of the trace's text: where its next line goes.
 std::streamoff tracelength() noexcept {
   const std::streamoff end =
-      logstream.rdbuf()->pubseekoff(0, std::ios::end, std::ios::in);
+      tracebuffer().pubseekoff(0, std::ios::cur, std::ios::out);
   return end < 0 ? 0 : end;
 }
 
 // The first `length` characters of the trace to fd, a chunk at a time: a
 // large trace is never copied whole.
 void writetrace(int fd, std::streamoff length) noexcept {
-  std::streambuf& trace = *logstream.rdbuf();
+  std::streambuf& trace = tracebuffer();
   char chunk[16384];
   trace.pubseekoff(0, std::ios::beg, std::ios::in);
   while (length > 0) {
@@ -275,10 +380,8 @@ void logdumper() {
 
   closinglines closing;
   closing.add("Terminate called. Preparing report.");
-  // Created or replaced, never appended to; a missing logs/ is not made,
-  // and a report that cannot be opened is simply not written.
-  const int dump =
-      ::open("logs/veldra.log", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // A report that cannot be opened is simply not written.
+  const int dump = openreport();
   closing.add("Opened File.");
   closing.add("Rethrowing exception and getting type.");
 
@@ -291,7 +394,7 @@ void logdumper() {
 
   if (dump >= 0) {
     closing.write(dump);
-    ::close(dump);
+    closereport(dump);
   }
   handover();
 }

@@ -33,7 +33,8 @@ std::istream& readtoken(std::istream& in, Number& number) {
 }
 
 // The nearest double to ±(the places d) / 10^scale.  std::from_chars rounds
-// "<digits>e-<scale>" correctly and, unlike strtod, whatever the locale.
+// "<digits>e-<scale>" correctly and, unlike strtod, whatever the locale;
+// without it the digit layer works the double out itself.
 double nearestdouble(const std::vector<detail::digit>& d, std::uint64_t scale,
                      bool negative) {
   if (!detail::wellformed(d.data(), d.size())) {
@@ -42,6 +43,9 @@ double nearestdouble(const std::vector<detail::digit>& d, std::uint64_t scale,
   const std::size_t used = detail::significantlength(d.data(), d.size());
   double value = 0.0;
   if (used != 0) {
+#if defined(VELDRA_PORTABLE) || !defined(__cpp_lib_to_chars)
+    value = detail::decimaltodouble(d.data(), used, scale);
+#else
     std::string text;
     detail::appendtext(d.data(), used, text);
     text += "e-" + std::to_string(scale);
@@ -52,6 +56,7 @@ double nearestdouble(const std::vector<detail::digit>& d, std::uint64_t scale,
     if (read.ec == std::errc::result_out_of_range) {
       value = used > scale ? std::numeric_limits<double>::infinity() : 0.0;
     }
+#endif
   }
   return negative ? -value : value;
 }
@@ -109,7 +114,7 @@ bool allowspoint(const fixedfloat&) { return true; }
 
 // The text's value, which fits: rebuilt at `size` places, as for int64_t.
 void store(fixedint& number, const detail::decimaltext& parts) {
-  number.digits.assign(number.size, 0);
+  number.digits.assign(detail::holdable(number.size), 0);
   detail::placesfromtext(parts, number.digits.data());
   if (number.numsigned) {
     number.isneg = parts.negative;
@@ -120,7 +125,7 @@ void store(fixedint& number, const detail::decimaltext& parts) {
 // the flags of `digits` stay.
 void store(fixedfloat& number, const detail::decimaltext& parts) {
   std::vector<detail::digit>& places = number.digits.digits;
-  places.assign(number.size, 0);
+  places.assign(detail::holdable(number.size), 0);
   detail::placesfromtext(parts, places.data() + number.size / 2);
   number.digits.size = number.size;
   number.digits.isneg = false;

@@ -32,6 +32,10 @@
 #ifndef VELDRA_VELDRA_HPP
 #define VELDRA_VELDRA_HPP
 
+// VELDRA_EXPORT marks what a shared veldra exports: this header, and nothing
+// else.
+#include "veldra_export.hpp"
+
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
@@ -50,28 +54,28 @@ namespace VELDRA {
 using terminate_handler = void (*)();
 
 // The handler that was installed when setup() ran; never logdumper itself.
-extern terminate_handler oldtermfunc;
+VELDRA_EXPORT extern terminate_handler oldtermfunc;
 // The whole trace of the process, oldest line first.  It only grows.
-extern std::stringstream logstream;
+VELDRA_EXPORT extern std::stringstream logstream;
 // True once setup() has been entered.
-extern bool init;
+VELDRA_EXPORT extern bool init;
 
 // Appends "VELDRA [<ctime text without its newline>]: <target>\n".
 // Works before setup() and never calls it.
-void log(std::string target);
+VELDRA_EXPORT void log(std::string target);
 
 // Once per process: logs four start-up lines and installs logdumper as the
 // terminate handler, keeping the previous one in oldtermfunc.  Every
 // constructor of fixedint that takes a length calls it first.
-void setup();
+VELDRA_EXPORT void setup();
 
 // The terminate handler: logs six closing lines naming the exception in
 // flight ("UNKNOWN" when there is none), writes the trace to
 // "logs/veldra.log" (replacing it) and hands over to oldtermfunc.  It never
 // throws and never recurses.
-void logdumper();
+VELDRA_EXPORT void logdumper();
 
-class fixedfloat;
+class VELDRA_EXPORT fixedfloat;
 
 // ---------------------------------------------------------------------------
 // fixedint
@@ -86,7 +90,7 @@ class fixedfloat;
 //   fixedint(3, 1234)               -> throws std::out_of_range
 //   fixedint(1, 7) + fixedint(1, 5) -> 2, and the left operand then holds 1
 //                                      (the carry), unless throwwhenover
-class fixedint {
+class VELDRA_EXPORT fixedint {
 public:
   bool isneg = false;
   std::uint64_t size = 0;
@@ -251,13 +255,14 @@ public:
 };
 
 // Writes asstring(): std::cout << fixedint(4, -42) prints -42.
-std::ostream& operator<<(std::ostream& out, const fixedint& number);
+VELDRA_EXPORT std::ostream& operator<<(std::ostream& out,
+                                       const fixedint& number);
 // Reads one whitespace-delimited token as text for operator=.  A refused
 // token sets failbit and leaves the number as it was, as for built-in
 // numbers (std::ios_base::failure only when the stream's exception mask asks
 // for it).  Logs nothing.
 //   std::istringstream in("42 4x");  in >> n  -> 42;  in >> n  -> fails, 42
-std::istream& operator>>(std::istream& in, fixedint& number);
+VELDRA_EXPORT std::istream& operator>>(std::istream& in, fixedint& number);
 
 // Reads the longest prefix of [first, last) that the text assignment's
 // grammar matches (an exponent only when digits follow its 'e'), and stores
@@ -273,14 +278,15 @@ std::istream& operator>>(std::istream& in, fixedint& number);
 //   "e5", "+", ""    -> invalid_argument, ptr == first
 //   "12e-1"          -> invalid_argument, ptr == first
 //   "1234" (size 3)  -> result_out_of_range, ptr at the end
-std::from_chars_result from_chars(const char* first, const char* last,
-                                  fixedint& value);
+VELDRA_EXPORT std::from_chars_result
+from_chars(const char* first, const char* last, fixedint& value);
 // Writes asstring() into [first, last): ptr past the text, ec std::errc{};
 // std::errc::value_too_large with ptr == last, nothing written, when it does
 // not fit.  Allocates nothing, makes no number, logs nothing.
 //   char b[4];  to_chars(b, b + 4, fixedint(5, -42))  -> "-42", ptr b + 3
 //               to_chars(b, b + 2, fixedint(5, -42))  -> value_too_large
-std::to_chars_result to_chars(char* first, char* last, const fixedint& value);
+VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
+                                            const fixedint& value);
 
 // How round() treats the digits it drops (the rounding modes of the decimal
 // arithmetic standard), shown rounding to whole numbers:
@@ -306,7 +312,7 @@ enum class roundmode { down, up, halfup, halfdown, halfeven, ceiling, floor };
 //   f = 3.14159f                                 -> throws std::length_error
 //                                                   (needs 8 fraction digits)
 //   fixedfloat(7)                                -> throws std::runtime_error
-class fixedfloat {
+class VELDRA_EXPORT fixedfloat {
 public:
   fixedint digits;
   std::uint64_t size = 0;
@@ -459,23 +465,25 @@ public:
 
 // Writes asstring() (which makes and logs its scratch numbers):
 // std::cout << fixedfloat(8, 0.5f) prints 0.5.
-std::ostream& operator<<(std::ostream& out, const fixedfloat& number);
+VELDRA_EXPORT std::ostream& operator<<(std::ostream& out,
+                                       const fixedfloat& number);
 // Reads one whitespace-delimited token as text for operator=, as the
 // fixedint form does: a refused token sets failbit, the number unchanged.
 //   std::istringstream("19.99") >> f  -> 19.99
-std::istream& operator>>(std::istream& in, fixedfloat& number);
+VELDRA_EXPORT std::istream& operator>>(std::istream& in, fixedfloat& number);
 
 // As the fixedint form, with the fixedfloat text grammar; result_out_of_range
 // when the integer part or the fraction has more than h digits.
 //   "19.99 EUR"  -> 19.99, ptr at " EUR"     "1.5e"  -> 1.5, ptr at "e"
 //   "0.001" at length 4 -> result_out_of_range, ptr at the end
-std::from_chars_result from_chars(const char* first, const char* last,
-                                  fixedfloat& value);
+VELDRA_EXPORT std::from_chars_result
+from_chars(const char* first, const char* last, fixedfloat& value);
 // Writes asstring(), as the fixedint form does.  Digits whose members are
 // out of step are read as == reads them: element i of digits.digits is
 // worth 10^(i - size/2), whatever the lengths say, a missing place 0.
 //   fixedfloat(8, "-0.05")  -> "-0.05"       fixedfloat(0)  -> ".0"
-std::to_chars_result to_chars(char* first, char* last, const fixedfloat& value);
+VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
+                                            const fixedfloat& value);
 // Writes the value with exactly `places` fraction digits: rounded by `mode`
 // as round() rounds, or padded with zeros beyond the number's own; no point
 // when `places` is 0; "-" only before a result that is not zero.  Unlike
@@ -490,8 +498,10 @@ std::to_chars_result to_chars(char* first, char* last, const fixedfloat& value);
 //   fixedfloat(8, "-2.5"), 0, halfeven     -> "-2"
 //   fixedfloat(8, "-0.004"), 2, halfup     -> "0.00"
 //   fixedfloat(8, "9999.5"), 0, halfup     -> "10000"  (round gives 0.0)
-std::to_chars_result to_chars(char* first, char* last, const fixedfloat& value,
-                              std::uint64_t places, roundmode mode);
+VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
+                                            const fixedfloat& value,
+                                            std::uint64_t places,
+                                            roundmode mode);
 
 } // namespace VELDRA
 
@@ -501,14 +511,14 @@ namespace std {
 
 // The digits, their count included, and the sign: numbers equal under ==
 // hash alike, while 0 and -0, or one value at two lengths, need not.
-template <> struct hash<VELDRA::fixedint> {
+template <> struct VELDRA_EXPORT hash<VELDRA::fixedint> {
   std::size_t operator()(const VELDRA::fixedint& number) const noexcept;
 };
 
 // By value, as == compares: one value at any length hashes alike, and so
 // do 0 and -0.  floatsigned and digits.isneg do not count.
 //   hash(fixedfloat(4, "1.5")) == hash(fixedfloat(8, "1.50"))  -> true
-template <> struct hash<VELDRA::fixedfloat> {
+template <> struct VELDRA_EXPORT hash<VELDRA::fixedfloat> {
   std::size_t operator()(const VELDRA::fixedfloat& number) const noexcept;
 };
 
