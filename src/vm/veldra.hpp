@@ -30,6 +30,7 @@
 #ifndef VELDRA_VELDRA_HPP
 #define VELDRA_VELDRA_HPP
 
+#include <cstddef>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -52,8 +53,20 @@ extern std::stringstream logstream;
 extern bool init;
 
 // Appends "VELDRA [<ctime text without its newline>]: <target>\n".
-// Works before setup() and never calls it.
+// Works before setup() and never calls it.  Never throws: a line the trace
+// cannot take for want of memory is dropped whole and counted, and the next
+// line it can take is preceded by "Trace lines lost, out of memory: <n>".
 void log(std::string target);
+
+// Bounds the trace to `bytes` characters; 0, the default, leaves it
+// unbounded.  When a line would take the trace past `bytes`, its oldest
+// whole lines are dropped first, so that it holds at most `bytes` and, as
+// far as whole lines allow, at least a quarter of them (amortised O(1) a
+// line).  A line longer than `bytes` is dropped itself.  The crash report
+// then begins with "Earlier trace lines dropped, capacity reached: <n>".
+// Takes effect from the next line; logs nothing.
+//   setlogcapacity(1 << 20);  // at most 1 MiB of trace, about 17000 lines
+void setlogcapacity(std::size_t bytes);
 
 // Once per process: logs four start-up lines and installs logdumper as the
 // terminate handler, keeping the previous one in oldtermfunc.  Every
