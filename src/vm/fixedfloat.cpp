@@ -2,6 +2,7 @@
 // digits are one fixedint of even length; places h and up hold the integer
 // part, places 0 to h-1 the fraction (h = size / 2).
 #include "digits.hpp"
+#include "instep.hpp"
 #include "logline.hpp"
 #include "messages.hpp"
 #include "veldra.hpp"
@@ -93,12 +94,14 @@ void fixedfloat::init(std::uint64_t length) {
 }
 
 fixedint fixedfloat::getintpart() const {
+  detail::requireinstep(*this);
   fixedint out = digits.getcopy();
   detail::shiftdown(out.digits, size / 2);
   return out;
 }
 
 fixedint fixedfloat::getfractionpart() const {
+  detail::requireinstep(*this);
   fixedint out = digits.getcopy();
   detail::shiftup(out.digits, size / 2);
   detail::shiftdown(out.digits, size / 2);
@@ -155,6 +158,7 @@ fixedfloat& fixedfloat::operator=(float val) {
 }
 
 std::string fixedfloat::asstring() const {
+  detail::requireinstep(*this);
   const std::uint64_t h = size / 2;
   std::string out = isneg ? "-" : "";
   out += getintpart().asstring();
@@ -187,6 +191,7 @@ fixedint& fixedint::operator=(const fixedfloat& val) {
 }
 
 fixedfloat fixedfloat::getcopy() const {
+  detail::requireinstep(*this);
   fixedfloat newcopy(size);
   newcopy.digits = digits;
   newcopy.floatsigned = floatsigned;
@@ -214,6 +219,7 @@ fixedfloat::fixedfloat(std::uint64_t length, std::string_view text)
 }
 
 void fixedfloat::resize(std::uint64_t length) {
+  detail::requireinstep(*this);
   if (length % 2 != 0) {
     throw std::runtime_error(detail::message::oddlength);
   }
