@@ -7,6 +7,8 @@
 #ifndef VELDRA_LIMBS_HPP
 #define VELDRA_LIMBS_HPP
 
+#include "contract.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -62,6 +64,7 @@ inline std::size_t limbsfor(std::size_t digits) {
 // invariant normalised divisor through its reciprocal (Moller and Granlund,
 // "Improved division by invariant integers", alg. 4).
 inline limb divnormal(limb u1, limb u0, limb d, limb dinv, limb& r) {
+  VELDRA_ASSERT(u1 < d && d >> 63 != 0);
   const widelimb q = widelimb(dinv) * u1 + (widelimb(u1 + 1) << 64 | u0);
   limb qh = static_cast<limb>(q >> 64);
   r = u0 - qh * d;
