@@ -115,6 +115,7 @@ private:
         {1, [](session& s) { s.addsub(s.input_.ConsumeBool()); }},
         {1, [](session& s) { s.compare(); }},
         {2, [](session& s) { s.copies(); }},
+        {1, [](session& s) { s.outofstep(); }},
     };
     runweighted(*this, input_, operations);
   }
@@ -380,6 +381,53 @@ private:
   }
 
   // getcopy, abs and flipsign.
+  // Every operation that reads a number refuses the one x written out of
+  // step, on either side; + - / and round first say "Malformed digits!"
+  // for digits that do not match the length, and the length checks come
+  // first, as before.
+  void outofstep() {
+    using reading = void (*)(fixedfloat&, fixedfloat&);
+    static constexpr reading readings[] = {
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x * y); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y * x); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x / y); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y / x); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x + y); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y - x); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x == y); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y < x); },
+        [](fixedfloat& x, fixedfloat& /*y*/) {
+          static_cast<void>(x.round(1, VELDRA::roundmode::up));
+        },
+        [](fixedfloat& x, fixedfloat& /*y*/) { x.resize(x.size + 2); },
+        [](fixedfloat& x, fixedfloat& /*y*/) {
+          static_cast<void>(x.asstring());
+        },
+        [](fixedfloat& x, fixedfloat& /*y*/) {
+          static_cast<void>(x.asdouble());
+        },
+        [](fixedfloat& x, fixedfloat& /*y*/) { static_cast<void>(x.abs()); },
+        [](fixedfloat& x, fixedfloat& /*y*/) {
+          static_cast<void>(x.getfractionpart());
+        },
+        [](fixedfloat& x, fixedfloat& /*y*/) { fixedint(0) = x; },
+    };
+    fixedfloat x = pick();
+    fixedfloat y = pick();
+    skew(input_, x);
+    if (instep(x)) {
+      return;
+    }
+    const state a(x);
+    const state b(y);
+    const reading read = readings[input_.ConsumeIntegralInRange<std::size_t>(
+        0, std::size(readings) - 1)];
+    expectrefused(
+        [&] { read(x, y); },
+        {failure::outofstep, failure::malformeddigits, failure::floatsizes});
+    check(holds(x, a) && holds(y, b), "a refused operation changed a number");
+  }
+
   void copies() {
     fixedfloat& n = pick();
     const state s(n);

@@ -147,6 +147,7 @@ private:
         {1, [](session& s) { s.divide(s.input_.ConsumeBool()); }},
         {1, [](session& s) { s.power(); }},
         {2, [](session& s) { s.shiftby(s.input_.ConsumeBool()); }},
+        {1, [](session& s) { s.outofstep(); }},
     };
     runweighted(*this, input_, operations);
   }
@@ -506,6 +507,55 @@ private:
     checknew(*run.result, x.size, shifted(x.digits, places, up), x.isneg,
              "<< or >> moved the digits wrongly");
     keep(run);
+  }
+
+  // Every operation that reads a number refuses the one x written out of
+  // step, on either side.
+  void outofstep() {
+    using reading = void (*)(fixedint&, fixedint&);
+    static constexpr reading readings[] = {
+        [](fixedint& x, fixedint& y) { static_cast<void>(x + y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y + x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(x - y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y - x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(x * y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y * x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(x / y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y % x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(x ^ y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y ^ x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(x << y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y >> x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(x == y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y != x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(x < y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y >= x); },
+        [](fixedint& x, fixedint& /*y*/) { ++x; },
+        [](fixedint& x, fixedint& /*y*/) { x--; },
+        [](fixedint& x, fixedint& /*y*/) { x.resize(x.size + 1); },
+        [](fixedint& x, fixedint& /*y*/) { x.wholeshiftl(); },
+        [](fixedint& x, fixedint& /*y*/) { static_cast<void>(x.asstring()); },
+        [](fixedint& x, fixedint& /*y*/) {
+          static_cast<void>(x.getasstdint());
+        },
+        [](fixedint& x, fixedint& /*y*/) { static_cast<void>(x.asdouble()); },
+        [](fixedint& x, fixedint& /*y*/) { static_cast<void>(x.abs()); },
+        [](fixedint& x, fixedint& /*y*/) {
+          static_cast<void>(x.getshorteneddigits());
+        },
+    };
+    fixedint x = pick();
+    fixedint y = pick();
+    skew(input_, x);
+    if (instep(x)) {
+      return;
+    }
+    const state a(x);
+    const state b(y);
+    const reading read = readings[input_.ConsumeIntegralInRange<std::size_t>(
+        0, std::size(readings) - 1)];
+    expectrefused([&] { read(x, y); }, {failure::outofstep});
+    check(holds(x, a) && holds(y, b), "a refused operation changed a number");
   }
 
   void copies() {

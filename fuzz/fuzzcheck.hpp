@@ -17,9 +17,11 @@
 #include <exception>
 #include <initializer_list>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 namespace veldrafuzz {
@@ -54,6 +56,7 @@ enum class failure {
   textintpart,      // fixedfloat text
   textfraction,     // fixedfloat text
   unknownroundmode, // fixedfloat round
+  outofstep,        // any operation reading a number written out of step
 };
 
 struct documentedfailure {
@@ -101,6 +104,8 @@ inline const documentedfailure documented[] = {
      "Fraction of text too big to fit in fixedfloat!"},
     {failure::unknownroundmode, typeid(std::invalid_argument),
      "Unknown rounding mode!"},
+    {failure::outofstep, typeid(std::logic_error),
+     "Size and digits out of step!"},
 };
 
 // A finding: say what and stop, so libFuzzer keeps the input.
@@ -229,6 +234,54 @@ inline void poke(fuzzinput& input, digitvector& digits) {
   const auto place =
       input.ConsumeIntegralInRange<std::size_t>(0, digits.size() - 1);
   digits[place] = input.ConsumeIntegral<signed char>();
+}
+
+// The members of a number written out of step, as a caller may write them:
+// the length alone or the digits alone (a fixedfloat's own length stays
+// even, as text assignment expects).
+inline void skew(fuzzinput& input, VELDRA::fixedint& n) {
+  const auto length = input.ConsumeIntegralInRange<std::uint64_t>(0, 80);
+  if (input.ConsumeBool()) {
+    n.size = length;
+  } else {
+    n.digits.resize(length);
+  }
+}
+
+inline void skew(fuzzinput& input, VELDRA::fixedfloat& n) {
+  if (input.ConsumeBool()) {
+    n.size = 2 * input.ConsumeIntegralInRange<std::uint64_t>(0, 40);
+  } else {
+    skew(input, n.digits);
+  }
+}
+
+inline bool instep(const VELDRA::fixedint& n) {
+  return n.digits.size() == n.size;
+}
+
+inline bool instep(const VELDRA::fixedfloat& n) {
+  return n.size == n.digits.size && instep(n.digits);
+}
+
+// An operation on a number written out of step must refuse it, with one of
+// the failures `allowed` (failure::outofstep, or a check that comes first),
+// before it makes or logs anything: the trace may only show the destruction
+// of the operands' copies that the call itself made.
+template <class Operation>
+void expectrefused(Operation&& operation,
+                   std::initializer_list<failure> allowed) {
+  const std::size_t before = VELDRA::logstream.str().size();
+  check(attempt(std::forward<Operation>(operation), allowed) != failure::none,
+        "a number out of step was not refused");
+  std::istringstream lines(VELDRA::logstream.str().substr(before));
+  for (std::string line; std::getline(lines, line);) {
+    const std::string message =
+        line.substr(std::min<std::size_t>(35, line.size()));
+    check(message == "Deleted fixedint object." ||
+              message == "Deleting fixedfloat object!",
+          "a refused number out of step made or logged something");
+  }
 }
 
 // Decimal digits of |val|; 0 has one.
