@@ -27,6 +27,27 @@
 // Operators take their right operand by value and return new numbers made
 // with the default flags.  Failures throw standard exceptions with fixed
 // messages; the library catches nothing of the caller's.  One thread only.
+//
+// Out of memory, an operation throws std::bad_alloc and nothing else, and
+// never ends the process: no destructor lets an exception out, and a trace
+// line that cannot be stored is dropped and counted (see log).  The
+// operands keep the strong guarantee, left as they were, in every operation
+// but fixedfloat = fixedint and = float, which keep the basic one: the
+// number holds some value, in step, and nothing leaks.  Operations that
+// change a number in place (resize, init, ++, the assignments, the carry
+// that + and - leave in the left operand) change it only once nothing can
+// fail.
+//
+// The public members of a number must agree: fixedint size ==
+// digits.size(), and for fixedfloat also size == digits.size.  Every
+// operation that reads a number whose members a caller wrote out of step
+// throws std::logic_error "Size and digits out of step!" before it makes or
+// logs anything.  fixedfloat + - / and round first check the lengths as
+// before, and keep the std::domain_error "Malformed digits!" they have
+// always thrown for digits whose count is not size.  The assignments, init,
+// the constructors, copies, moves and the sign-only flipsign and updsign
+// take such a number as it is; assigning a value (= int64_t, = text, >>,
+// = float, init) brings it back in step.
 #ifndef VELDRA_VELDRA_HPP
 #define VELDRA_VELDRA_HPP
 
@@ -47,7 +68,8 @@ using terminate_handler = void (*)();
 
 // The handler that was installed when setup() ran; never logdumper itself.
 extern terminate_handler oldtermfunc;
-// The whole trace of the process, oldest line first.  It only grows.
+// The whole trace of the process, oldest line first.  It only grows, unless
+// setlogcapacity bounds it or a caller empties it (logstream.str("")).
 extern std::stringstream logstream;
 // True once setup() has been entered.
 extern bool init;
@@ -76,7 +98,10 @@ void setup();
 // The terminate handler: logs six closing lines naming the exception in
 // flight ("UNKNOWN" when there is none), writes the trace to
 // "logs/veldra.log" (replacing it) and hands over to oldtermfunc.  It never
-// throws and never recurses.
+// throws, never recurses and needs no memory: out of memory, the closing
+// lines the trace cannot take follow it in the report.  When a capacity has
+// dropped lines, the report begins with "Earlier trace lines dropped,
+// capacity reached: <n>".
 void logdumper();
 
 class fixedfloat;
@@ -88,7 +113,8 @@ class fixedfloat;
 // A signed decimal integer of `size` digits.  digits[0] is the units digit.
 // The value is the magnitude, negated when `isneg`; a negative zero exists,
 // renders as "-0" and differs from zero under ==.  Every operation keeps
-// digits.size() == size; a caller writing the public members must too.
+// digits.size() == size; a caller writing the public members must too (see
+// the top of this header for what operations do otherwise).
 //
 //   fixedint(5, 123).asstring()     -> "123"   digits 3,2,1,0,0
 //   fixedint(3, 1234)               -> throws std::out_of_range
@@ -328,7 +354,8 @@ public:
 
   // The integer `val` with a zero fraction, its sign included; only its
   // lowest h digits are kept.  std::out_of_range "Val too small for
-  // fixedfloat!" when val.size < h.
+  // fixedfloat!" when val.size < h.  Out of memory, the basic guarantee:
+  // this number may hold the integer partly moved into place.
   fixedfloat& operator=(fixedint val);
   // The digits of the single-precision value itself: the fraction is scaled
   // by ten until it is integral within 0.001 (0.123f -> 0.123,
@@ -336,7 +363,7 @@ public:
   // value that is not finite, whose integer part is outside int64_t, or has
   // more than h digits; std::length_error "Fraction of float too big to fit
   // in fixedfloat!" (integer part kept) when the fraction needs more than h
-  // places.
+  // places.  Out of memory, the basic guarantee, as for = fixedint.
   fixedfloat& operator=(float val);
   // The exact value of a decimal text: an optional '+' or '-', digits, and
   // optionally '.' and more digits, at least one digit in all ("78.9",
