@@ -201,6 +201,26 @@ std::size_t firstkept(std::string_view text, std::size_t wanted,
   return cut;
 }
 
+// The newlines of `text`, a byte counter per stretch of 255 characters: a
+// loop the compiler runs sixteen or more characters a step.
+std::uint64_t countlines(std::string_view text) {
+  std::uint64_t lines = 0;
+  for (std::size_t begin = 0; begin < text.size(); begin += 255) {
+    unsigned char stretch = 0;
+    for (const char c : text.substr(begin, 255)) {
+      stretch = static_cast<unsigned char>(stretch + (c == '\n' ? 1 : 0));
+    }
+    lines += stretch;
+  }
+  return lines;
+}
+
+// Whether a line of `length` characters keeps the trace within the capacity.
+bool withincapacity(const std::stringbuf& buffer, std::size_t length) {
+  return length <= bounds.capacity &&
+         putarea::size(buffer) <= bounds.capacity - length;
+}
+
 // With a capacity: room within it for a line of `length` characters.  The
 // oldest whole lines go so that a quarter of the capacity (as far as whole
 // lines allow) stays besides the new line: a drop comes once per three
@@ -208,18 +228,17 @@ std::size_t firstkept(std::string_view text, std::size_t wanted,
 // amortised O(1) a line.
 stored makeroom(std::stringbuf& buffer, std::size_t length) noexcept {
   const std::size_t capacity = bounds.capacity;
-  const std::string_view text(putarea::begin(buffer), putarea::size(buffer));
-  if (length <= capacity && text.size() <= capacity - length) {
+  if (withincapacity(buffer, length)) {
     return stored::yes;
   }
   if (length > capacity) {
     return stored::overcapacity;
   }
+  const std::string_view text(putarea::begin(buffer), putarea::size(buffer));
   const std::size_t quarter = capacity / 4;
   const std::size_t cut = firstkept(
       text, quarter > length ? quarter - length : 0, capacity - length);
-  const auto lines = static_cast<std::uint64_t>(
-      std::count(text.begin(), text.begin() + cut, '\n'));
+  const std::uint64_t lines = countlines(text.substr(0, cut));
   std::string kept;
   try {
     kept = text.substr(cut);
@@ -347,13 +366,14 @@ stored storecounted(std::string_view message, std::string_view tail) noexcept {
 
 // Every line of the trace comes here.  It never throws: a line the trace
 // cannot keep is counted instead.  In the trace's ordinary state (no line
-// waiting to be counted, no capacity, room behind the text) the line is
-// copied straight in.
+// waiting to be counted, room behind the text, within the capacity if one
+// is set) the line is copied straight in.
 void appendline(std::string_view message, std::string_view tail) noexcept {
   refreshprefix();
   std::stringbuf& buffer = *logstream.rdbuf();
   const std::size_t length = linelength(message, tail);
-  if (bounds.lost == 0 && bounds.capacity == 0 && inroom(buffer, length)) {
+  if (bounds.lost == 0 && inroom(buffer, length) &&
+      (bounds.capacity == 0 || withincapacity(buffer, length))) {
     putinroom(buffer, message, tail, length);
     flushtrace();
     return;
