@@ -412,20 +412,10 @@ private:
         },
         [](fixedfloat& x, fixedfloat& /*y*/) { fixedint(0) = x; },
     };
-    fixedfloat x = pick();
-    fixedfloat y = pick();
-    skew(input_, x);
-    if (instep(x)) {
-      return;
-    }
-    const state a(x);
-    const state b(y);
-    const reading read = readings[input_.ConsumeIntegralInRange<std::size_t>(
-        0, std::size(readings) - 1)];
-    expectrefused(
-        [&] { read(x, y); },
+    const std::size_t left = slot();
+    readskewed<state>(
+        input_, pool_[left], pick(), readings,
         {failure::outofstep, failure::malformeddigits, failure::floatsizes});
-    check(holds(x, a) && holds(y, b), "a refused operation changed a number");
   }
 
   void copies() {

@@ -544,18 +544,8 @@ private:
           static_cast<void>(x.getshorteneddigits());
         },
     };
-    fixedint x = pick();
-    fixedint y = pick();
-    skew(input_, x);
-    if (instep(x)) {
-      return;
-    }
-    const state a(x);
-    const state b(y);
-    const reading read = readings[input_.ConsumeIntegralInRange<std::size_t>(
-        0, std::size(readings) - 1)];
-    expectrefused([&] { read(x, y); }, {failure::outofstep});
-    check(holds(x, a) && holds(y, b), "a refused operation changed a number");
+    const fixedint& x = pick(); // picked before y
+    readskewed<state>(input_, x, pick(), readings, {failure::outofstep});
   }
 
   void copies() {

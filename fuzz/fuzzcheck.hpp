@@ -284,6 +284,24 @@ void expectrefused(Operation&& operation,
   }
 }
 
+// One of `readings` on x, a copy of a number written out of step here, and
+// y: refused as expectrefused says, and neither changed.
+template <class State, class Number, std::size_t count>
+void readskewed(fuzzinput& input, Number x, Number y,
+                void (*const (&readings)[count])(Number&, Number&),
+                std::initializer_list<failure> allowed) {
+  skew(input, x);
+  if (instep(x)) {
+    return;
+  }
+  const State a(x);
+  const State b(y);
+  const auto read =
+      readings[input.ConsumeIntegralInRange<std::size_t>(0, count - 1)];
+  expectrefused([&] { read(x, y); }, allowed);
+  check(State(x) == a && State(y) == b, "a refused operation changed a number");
+}
+
 // Decimal digits of |val|; 0 has one.
 inline std::uint64_t digitcount(std::int64_t val) {
   std::uint64_t magnitude = val < 0 ? 0 - static_cast<std::uint64_t>(val)
