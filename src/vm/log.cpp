@@ -514,9 +514,9 @@ private:
 
 namespace detail {
 
-void logline(std::string_view message) { appendline(message, {}); }
+void logline(std::string_view message) noexcept { appendline(message, {}); }
 
-void logline(std::string_view message, std::uint64_t number) {
+void logline(std::string_view message, std::uint64_t number) noexcept {
   appendline(message, counttext(number).view());
 }
 
