@@ -391,26 +391,17 @@ private:
         [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x * y); },
         [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y * x); },
         [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x / y); },
-        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y / x); },
-        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x + y); },
-        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y - x); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y + x); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x - y); },
         [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x == y); },
         [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y < x); },
-        [](fixedfloat& x, fixedfloat& /*y*/) {
+        [](fixedfloat& x, fixedfloat&) {
           static_cast<void>(x.round(1, VELDRA::roundmode::up));
         },
-        [](fixedfloat& x, fixedfloat& /*y*/) { x.resize(x.size + 2); },
-        [](fixedfloat& x, fixedfloat& /*y*/) {
-          static_cast<void>(x.asstring());
-        },
-        [](fixedfloat& x, fixedfloat& /*y*/) {
-          static_cast<void>(x.asdouble());
-        },
-        [](fixedfloat& x, fixedfloat& /*y*/) { static_cast<void>(x.abs()); },
-        [](fixedfloat& x, fixedfloat& /*y*/) {
-          static_cast<void>(x.getfractionpart());
-        },
-        [](fixedfloat& x, fixedfloat& /*y*/) { fixedint(0) = x; },
+        [](fixedfloat& x, fixedfloat&) { x.resize(2); },
+        [](fixedfloat& x, fixedfloat&) { static_cast<void>(x.asstring()); },
+        [](fixedfloat& x, fixedfloat&) { static_cast<void>(x.getintpart()); },
+        [](fixedfloat& x, fixedfloat&) { fixedint(0) = x; },
     };
     const std::size_t left = slot();
     readskewed<state>(

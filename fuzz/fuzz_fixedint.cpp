@@ -515,34 +515,19 @@ private:
     using reading = void (*)(fixedint&, fixedint&);
     static constexpr reading readings[] = {
         [](fixedint& x, fixedint& y) { static_cast<void>(x + y); },
-        [](fixedint& x, fixedint& y) { static_cast<void>(y + x); },
-        [](fixedint& x, fixedint& y) { static_cast<void>(x - y); },
         [](fixedint& x, fixedint& y) { static_cast<void>(y - x); },
-        [](fixedint& x, fixedint& y) { static_cast<void>(x * y); },
         [](fixedint& x, fixedint& y) { static_cast<void>(y * x); },
         [](fixedint& x, fixedint& y) { static_cast<void>(x / y); },
         [](fixedint& x, fixedint& y) { static_cast<void>(y % x); },
         [](fixedint& x, fixedint& y) { static_cast<void>(x ^ y); },
-        [](fixedint& x, fixedint& y) { static_cast<void>(y ^ x); },
-        [](fixedint& x, fixedint& y) { static_cast<void>(x << y); },
-        [](fixedint& x, fixedint& y) { static_cast<void>(y >> x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y << x); },
         [](fixedint& x, fixedint& y) { static_cast<void>(x == y); },
-        [](fixedint& x, fixedint& y) { static_cast<void>(y != x); },
-        [](fixedint& x, fixedint& y) { static_cast<void>(x < y); },
-        [](fixedint& x, fixedint& y) { static_cast<void>(y >= x); },
-        [](fixedint& x, fixedint& /*y*/) { ++x; },
-        [](fixedint& x, fixedint& /*y*/) { x--; },
-        [](fixedint& x, fixedint& /*y*/) { x.resize(x.size + 1); },
-        [](fixedint& x, fixedint& /*y*/) { x.wholeshiftl(); },
-        [](fixedint& x, fixedint& /*y*/) { static_cast<void>(x.asstring()); },
-        [](fixedint& x, fixedint& /*y*/) {
-          static_cast<void>(x.getasstdint());
-        },
-        [](fixedint& x, fixedint& /*y*/) { static_cast<void>(x.asdouble()); },
-        [](fixedint& x, fixedint& /*y*/) { static_cast<void>(x.abs()); },
-        [](fixedint& x, fixedint& /*y*/) {
-          static_cast<void>(x.getshorteneddigits());
-        },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y < x); },
+        [](fixedint& x, fixedint&) { ++x; },
+        [](fixedint& x, fixedint&) { x.resize(1); },
+        [](fixedint& x, fixedint&) { static_cast<void>(x.asstring()); },
+        [](fixedint& x, fixedint&) { static_cast<void>(x.asdouble()); },
+        [](fixedint& x, fixedint&) { static_cast<void>(x.abs()); },
     };
     const fixedint& x = pick(); // picked before y
     readskewed<state>(input_, x, pick(), readings, {failure::outofstep});
