@@ -127,6 +127,10 @@ TEST(TraceCapacity, KeepsTheNewestWholeLinesWithinIt) {
     const std::string before = VELDRA::logstream.str();
     VELDRA::log(std::string(capacity, 'y'));
     EXPECT_EQ(VELDRA::logstream.str(), before);
+    // A line holding the quarter's mark that would keep too much goes too.
+    VELDRA::log(std::string(capacity - 100, 'z'));
+    VELDRA::log(std::string(40, 'w'));
+    EXPECT_EQ(capture.lines(), lines{std::string(40, 'w')});
   }
   VELDRA::setlogcapacity(0);
 }
