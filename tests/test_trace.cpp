@@ -132,5 +132,8 @@ TEST(TraceCapacity, KeepsTheNewestWholeLinesWithinIt) {
     VELDRA::log(std::string(40, 'w'));
     EXPECT_EQ(capture.lines(), lines{std::string(40, 'w')});
   }
+  VELDRA::setlogcapacity(30); // below any line: the trace goes down to it
+  VELDRA::log("dropped");
+  EXPECT_EQ(VELDRA::logstream.str(), "");
   VELDRA::setlogcapacity(0);
 }

@@ -231,13 +231,18 @@ stored makeroom(std::stringbuf& buffer, std::size_t length) noexcept {
   if (withincapacity(buffer, length)) {
     return stored::yes;
   }
-  if (length > capacity) {
-    return stored::overcapacity;
-  }
+  // A line longer than the capacity is dropped; a trace left longer than
+  // a capacity set since still goes down to it.
+  const stored outcome =
+      length <= capacity ? stored::yes : stored::overcapacity;
+  const std::size_t added = outcome == stored::yes ? length : 0;
   const std::string_view text(putarea::begin(buffer), putarea::size(buffer));
+  if (text.size() + added <= capacity) {
+    return outcome;
+  }
   const std::size_t quarter = capacity / 4;
-  const std::size_t cut = firstkept(
-      text, quarter > length ? quarter - length : 0, capacity - length);
+  const std::size_t cut =
+      firstkept(text, quarter > added ? quarter - added : 0, capacity - added);
   const std::uint64_t lines = countlines(text.substr(0, cut));
   std::string kept;
   try {
@@ -249,7 +254,7 @@ stored makeroom(std::stringbuf& buffer, std::size_t length) noexcept {
     return stored::nomemory;
   }
   bounds.dropped += lines;
-  return stored::yes;
+  return outcome;
 }
 
 // The prefix for a line written now.
