@@ -97,6 +97,11 @@ struct tracebounds {
   std::uint64_t lost;
   // Lines the capacity dropped, counted at the top of the crash report.
   std::uint64_t dropped;
+  // With a capacity: the lines of the trace and its size when a line last
+  // went in here.  A trace of another size was written or emptied by a
+  // caller since, and its lines are counted afresh.
+  std::uint64_t lines;
+  std::size_t size;
 };
 tracebounds bounds; // constant-initialised, as prefix is
 
@@ -215,6 +220,12 @@ std::uint64_t countlines(std::string_view text) {
   return lines;
 }
 
+// Notes a line that went into a bounded trace.
+void noteline(const std::stringbuf& buffer) {
+  ++bounds.lines;
+  bounds.size = putarea::size(buffer);
+}
+
 // Whether a line of `length` characters keeps the trace within the capacity.
 bool withincapacity(const std::stringbuf& buffer, std::size_t length) {
   return length <= bounds.capacity &&
@@ -224,7 +235,8 @@ bool withincapacity(const std::stringbuf& buffer, std::size_t length) {
 // With a capacity: room within it for a line of `length` characters.  The
 // oldest whole lines go so that a quarter of the capacity (as far as whole
 // lines allow) stays besides the new line: a drop comes once per three
-// quarters of the capacity written and costs about what it keeps, so
+// quarters of the capacity written and costs about what it keeps (copied,
+// and its lines counted: those dropped are those noted less those kept), so
 // amortised O(1) a line.
 stored makeroom(std::stringbuf& buffer, std::size_t length) noexcept {
   const std::size_t capacity = bounds.capacity;
@@ -243,7 +255,9 @@ stored makeroom(std::stringbuf& buffer, std::size_t length) noexcept {
   const std::size_t quarter = capacity / 4;
   const std::size_t cut =
       firstkept(text, quarter > added ? quarter - added : 0, capacity - added);
-  const std::uint64_t lines = countlines(text.substr(0, cut));
+  const std::uint64_t held =
+      bounds.size == text.size() ? bounds.lines : countlines(text);
+  const std::uint64_t keptlines = countlines(text.substr(cut));
   std::string kept;
   try {
     kept = text.substr(cut);
@@ -253,7 +267,9 @@ stored makeroom(std::stringbuf& buffer, std::size_t length) noexcept {
   if (!replacetext(buffer, kept)) {
     return stored::nomemory;
   }
-  bounds.dropped += lines;
+  bounds.dropped += held - keptlines;
+  bounds.lines = keptlines;
+  bounds.size = kept.size();
   return outcome;
 }
 
@@ -348,7 +364,13 @@ stored storewithin(std::string_view message, std::string_view tail) noexcept {
       return room;
     }
   }
-  return storeline(message, tail) ? stored::yes : stored::nomemory;
+  if (!storeline(message, tail)) {
+    return stored::nomemory;
+  }
+  if (bounds.capacity != 0) {
+    noteline(*logstream.rdbuf());
+  }
+  return stored::yes;
 }
 
 // The line after the count of lines lost before it, within the capacity.
@@ -380,6 +402,9 @@ void appendline(std::string_view message, std::string_view tail) noexcept {
   if (bounds.lost == 0 && inroom(buffer, length) &&
       (bounds.capacity == 0 || withincapacity(buffer, length))) {
     putinroom(buffer, message, tail, length);
+    if (bounds.capacity != 0) {
+      noteline(buffer);
+    }
     flushtrace();
     return;
   }
