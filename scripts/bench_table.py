@@ -38,6 +38,8 @@ LOG_TARGET = 2.0  # the log itself: at most 2x
 # 4096 and 32768, without a target.
 LINEAR = (4096, 32768, 1.0, "linear")
 QUADRATIC = (512, 4096, 2.0, "quadratic")
+# At most 12 times the time for 8 times the length.
+TWELVEFOLD = (4096, 32768, math.log(12) / math.log(8), "≤ 12× for 8× the length")
 EXPONENT_TOLERANCE = 0.15
 GROWTH = {
     "fixedint +": LINEAR,
@@ -59,8 +61,8 @@ GROWTH = {
     "fixedint ^ 257": QUADRATIC,
     "fixedfloat + (mixed signs)": LINEAR,
     "fixedfloat -": LINEAR,
-    "fixedfloat = float": QUADRATIC,
-    "fixedfloat = fixedint": QUADRATIC,
+    "fixedfloat = float": TWELVEFOLD,
+    "fixedfloat = fixedint": TWELVEFOLD,
     "fixedfloat asstring": QUADRATIC,
     "fixedfloat getintpart": QUADRATIC,
 }
@@ -197,6 +199,27 @@ def floortable(results):
                     f"| {duration(floor['time'])} | {ratio:.2f} "
                     f"| {verdict(ratio, target)} |")
     return "\n".join(rows)
+
+
+def floorlengthstable(results):
+    """The operations with a floor at several lengths: × floor at each."""
+    lengths = sorted({length for (name, length) in results
+                      if name.startswith("floor/") and length != FLOOR_LENGTH})
+    rows = ["| operation |" + "".join(f" × floor at {length} |" for length in
+                                      [FLOOR_LENGTH] + lengths) + " target |",
+            "|---|" + "--:|" * (len(lengths) + 1) + "---|"]
+    for family in families(results):
+        ratios = [results[(family, length)]["time"] /
+                  results[("floor/" + family, length)]["time"]
+                  for length in [FLOOR_LENGTH] + lengths
+                  if ("floor/" + family, length) in results
+                  and (family, length) in results]
+        if len(ratios) < 2:
+            continue
+        cells = "".join(f" {ratio:.2f} |" for ratio in ratios)
+        cells += " – |" * (len(lengths) + 1 - len(ratios))
+        rows.append(f"| {family} |{cells} {verdict(max(ratios), FLOOR_TARGET)} |")
+    return "\n".join(rows) if len(rows) > 2 else ""
 
 
 def growthwindow(family, series):
@@ -453,6 +476,10 @@ def main():
           f"{context.get('mhz_per_cpu', '?')} MHz.\n")
     print(floortable(results))
     print()
+    extra = floorlengthstable(results)
+    if extra:
+        print(extra)
+        print()
     print(growthtable(results))
     if args.plot:
         plot(results, os.path.abspath(args.plot))
