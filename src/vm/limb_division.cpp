@@ -295,19 +295,24 @@ limb dividelimbs(limb* q, limb* u, size_t nu, const limb* v, size_t n,
 // quotient block and the rest of the divisor, and the product's own.
 size_t divisionscratch(size_t n) { return n + productscratch(n, n); }
 
+// What dividelong leaves: the quotient; the quotient and in u the
+// remainder; or dividelimbs' estimate of the quotient, u undefined.
+enum class division { quotient, remainder, estimate };
+
 // q := u (len m) / v (len n), 2 <= n <= m, and u[0, n) := the remainder
-// when `remainder`; returns the length of q, at most m + 1 - n.  u holds
+// when it is wanted; returns the length of q, at most m + 1 - n.  u holds
 // m + 1 limbs, t divisionscratch(n).  Scaling both by f brings v's top limb
 // to radix / 2 or more and leaves the quotient as it is; the remainder is
-// scaled back.  With `estimate`, q is dividelimbs' estimate.
+// scaled back.
 size_t dividelong(limb* q, limb* u, size_t m, limb* v, size_t n, limb* t,
-                  bool remainder, bool estimate = false) {
+                  division wanted) {
   const limb f = radix / (v[n - 1] + 1);
   u[m] = multiplyshort(u, u, m, f);
   multiplyshort(v, v, n, f);
   const size_t nu = m + (u[m] != 0);
-  q[nu - n] = dividelimbs(q, u, nu, v, n, reciprocal(v[n - 1]), t, estimate);
-  if (remainder && f != 1) {
+  q[nu - n] = dividelimbs(q, u, nu, v, n, reciprocal(v[n - 1]), t,
+                          wanted == division::estimate);
+  if (wanted == division::remainder && f != 1) {
     divideshort(u, u, n, reciprocal(f));
   }
   return nu - n + 1;
@@ -384,7 +389,7 @@ void quotientbyestimate(const digit* a, size_t na, size_t places,
   limb* v = q + qlen;
   packscaled(a, na, places + limbdigits, u);
   packlimbs(b, nb, v);
-  const size_t qlimbs = dividelong(q, u, mu, v, n, v + n, false, true);
+  const size_t qlimbs = dividelong(q, u, mu, v, n, v + n, division::estimate);
   if (q[0] < estimateslack) {
     correctestimate(q + 1, qlimbs - 1, a, na, places, b, nb);
   }
@@ -444,7 +449,9 @@ void dividedigits(const digit* a, std::size_t na, std::size_t places,
     packlimbs(b, nb, v);
     rlimbs = n;
     if (n > 1) {
-      qlimbs = dividelong(q, u, m, v, n, v + n, remainder != nullptr);
+      qlimbs = dividelong(q, u, m, v, n, v + n,
+                          remainder != nullptr ? division::remainder
+                                               : division::quotient);
     } else {
       qlimbs = m;
       u[0] = divideshort(q, u, m, reciprocal(v[0]));
