@@ -338,21 +338,6 @@ void packscaled(const digit* a, size_t na, size_t places, limb* u) {
   u[zeros + k] = scale == 1 ? 0 : multiplyshort(u + zeros, u + zeros, k, scale);
 }
 
-// -1, 0 or 1 as u (len m) is below, equal to or above v (len n).
-int comparelengths(const limb* u, size_t m, const limb* v, size_t n) {
-  for (; m > n; --m) {
-    if (u[m - 1] != 0) {
-      return 1;
-    }
-  }
-  for (; n > m; --n) {
-    if (v[n - 1] != 0) {
-      return -1;
-    }
-  }
-  return compare(u, v, n);
-}
-
 // q (len k) holds a 10^places / b or one more; lowers it to the quotient
 // when q b is above the dividend.  Only estimates that end too close to a
 // unit come here (exact quotients among them), so the limbs are packed again
@@ -365,7 +350,10 @@ void correctestimate(limb* q, size_t k, const digit* a, size_t na,
   packscaled(a, na, places, x.data());
   packlimbs(b, nb, y.data());
   product(q, k, y.data(), n, p.data(), t.data());
-  if (comparelengths(p.data(), k + n, x.data(), m) > 0) {
+  // k + n > m: the product has limbs above the dividend's.
+  const bool above = std::any_of(p.begin() + static_cast<std::ptrdiff_t>(m),
+                                 p.end(), [](limb l) { return l != 0; });
+  if (above || compare(p.data(), x.data(), m) > 0) {
     constexpr limb one = 1;
     subfrom(q, k, &one, 1);
   }
