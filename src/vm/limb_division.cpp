@@ -8,6 +8,7 @@
 #include "limbs.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <vector>
 
@@ -318,6 +319,17 @@ size_t dividelong(limb* q, limb* u, size_t m, limb* v, size_t n, limb* t,
   return nu - n + 1;
 }
 
+// tenpowers[k] = 10^k for k < 19.
+constexpr std::array<limb, limbdigits> tenpowers = [] {
+  std::array<limb, limbdigits> powers{};
+  limb power = 1;
+  for (limb& entry : powers) {
+    entry = power;
+    power *= 10;
+  }
+  return powers;
+}();
+
 // Limbs that packscaled writes for na digits moved up by `places`.
 size_t scaledlimbs(size_t na, size_t places) {
   return places / limbdigits + limbsfor(na) + 1;
@@ -331,10 +343,7 @@ void packscaled(const digit* a, size_t na, size_t places, limb* u) {
   const size_t zeros = places / limbdigits, k = limbsfor(na);
   std::fill(u, u + zeros, limb{0});
   packlimbs(a, na, u + zeros);
-  limb scale = 1;
-  for (size_t i = places % limbdigits; i > 0; --i) {
-    scale *= 10;
-  }
+  const limb scale = tenpowers[places % limbdigits];
   u[zeros + k] = scale == 1 ? 0 : multiplyshort(u + zeros, u + zeros, k, scale);
 }
 
@@ -406,12 +415,14 @@ void dividedigits(const digit* a, std::size_t na, std::size_t places,
   assert(n > 0);
   if (m <= 1 && n == 1) {
     // Machine words: the trace dominates here, so nothing else is set up.
-    limb x[2] = {0, 0}, y;
+    // A dividend of one limb has fewer than 19 places with the zeros.
+    limb x = 0, y;
     if (m == 1) {
-      packscaled(a, na, places, x);
+      packlimbs(a, na, &x);
+      x *= tenpowers[places];
     }
     packlimbs(b, nb, &y);
-    const limb q = x[0] / y, r = x[0] % y;
+    const limb q = x / y, r = x % y;
     unpackresults(&q, 1, &r, 1, quotient, nq, remainder, nr);
     return;
   }
