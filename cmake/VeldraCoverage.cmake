@@ -10,12 +10,14 @@ if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   message(FATAL_ERROR "VELDRA_COVERAGE needs GCC (gcov)")
 endif()
 
-target_compile_options(veldra PRIVATE --coverage)
+target_compile_options(veldra_objects PRIVATE --coverage)
 # Whatever links the library needs the gcov runtime, consumers included.
-target_link_options(veldra PUBLIC --coverage)
 # The programs of this build also keep the counts of a run that aborts.
-target_sources(veldra INTERFACE
-  $<BUILD_INTERFACE:${CMAKE_CURRENT_LIST_DIR}/coveragedump.cpp>)
+foreach(veldra_linked IN ITEMS veldra veldra_internal)
+  target_link_options(${veldra_linked} PUBLIC --coverage)
+  target_sources(${veldra_linked} INTERFACE
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_LIST_DIR}/coveragedump.cpp>)
+endforeach()
 
 # Counters add up across runs: every configure, and so every run of the
 # workflow, starts from zero.

@@ -35,6 +35,13 @@ set(veldra_pc_link_options
 set(veldra_pc_link_flags
     "$<$<BOOL:${veldra_pc_link_options}>: $<JOIN:${veldra_pc_link_options}, >>")
 
+# Likewise the definitions its header needs (VELDRA_STATIC_DEFINE for a
+# static library).
+set(veldra_pc_definitions
+    "$<TARGET_PROPERTY:veldra,INTERFACE_COMPILE_DEFINITIONS>")
+set(veldra_pc_cflags
+    "$<$<BOOL:${veldra_pc_definitions}>: -D$<JOIN:${veldra_pc_definitions}, -D>>")
+
 configure_file(${CMAKE_CURRENT_LIST_DIR}/veldra.pc.in
   ${PROJECT_BINARY_DIR}/veldra.pc.gen @ONLY)
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/veldra.pc

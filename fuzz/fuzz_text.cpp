@@ -1,21 +1,25 @@
 // Fuzzes decimal text into numbers.  Arbitrary bytes go to both text
-// constructors, both text assignments and both stream inputs, at lengths,
-// signs and flags taken from the input.  A reading of the grammar made here,
-// character by character, says what each must do: accept, holding exactly
-// the digits and sign read, or throw exactly the documented type and message
+// constructors, both text assignments, both stream inputs and both
+// from_chars, at lengths, signs and flags taken from the input.  A reading
+// of the grammar made here, character by character with GMP for the
+// exponent, says what each must do: accept (from_chars the longest prefix),
+// holding exactly the digits and sign read, or refuse exactly as documented
 // with the number unchanged.  Accepted numbers must read back equal from
 // asstring() and give strtod's double for it; fixed-point numbers read from
-// text are also rounded, divided and re-scaled against GMP.
+// text are also rounded (as numbers and as text), divided and re-scaled
+// against GMP.
 #include "fuzzcheck.hpp"
 #include "support/floatmodel.hpp"
 #include "support/roundref.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <ios>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -34,13 +38,25 @@ constexpr std::uint64_t maxlength = 700;
 constexpr std::size_t maxtext = 800;
 
 // A text as the grammar reads it: a sign, digits and, with `allowpoint`, one
-// point among them, at least one digit in all.
+// point among them, at least one digit in all, then optionally 'e' or 'E',
+// a sign and digits, which move the point.  `prefix` is how much of the text
+// that reads (0: none); the text is `valid` when that is all of it.
 struct reading {
   bool valid = false;
   bool negative = false;
-  std::string integer;  // without leading zeros
+  std::size_t prefix = 0;
+  std::string integer;  // the value's, without leading zeros
   std::string fraction; // without trailing zeros
+  // 1 or -1: a value other than zero moved further than any length reaches,
+  // up or down.
+  int beyond = 0;
 };
+
+bool isdigit(char c) { return c >= '0' && c <= '9'; }
+
+// A shift beyond this, which GMP reads whatever its digits, puts any text of
+// maxtext digits past maxlength places.
+constexpr long farshift = 2000;
 
 reading read(const std::string& text, bool allowpoint) {
   reading r;
@@ -49,20 +65,57 @@ reading read(const std::string& text, bool allowpoint) {
     r.negative = text[0] == '-';
     i = 1;
   }
-  bool point = false;
-  bool anydigit = false;
+  std::string digits;
+  std::size_t point = std::string::npos;
   for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c >= '0' && c <= '9') {
-      (point ? r.fraction : r.integer) += c;
-      anydigit = true;
-    } else if (c == '.' && allowpoint && !point) {
-      point = true;
+    if (isdigit(text[i])) {
+      digits += text[i];
+    } else if (text[i] == '.' && allowpoint && point == std::string::npos) {
+      point = digits.size();
     } else {
-      return r;
+      break;
     }
   }
-  r.valid = anydigit;
+  if (digits.empty()) {
+    return r;
+  }
+  r.prefix = i;
+  long shift = 0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t end = i + 1;
+    const bool down = end < text.size() && text[end] == '-';
+    end += end < text.size() && (text[end] == '+' || down) ? 1 : 0;
+    const std::size_t first = end;
+    while (end < text.size() && isdigit(text[end])) {
+      ++end;
+    }
+    if (end > first) {
+      r.prefix = end;
+      const bigint exponent(text.substr(first, end - first).c_str());
+      shift = mpz_cmp_ui(exponent.get(), farshift) > 0
+                  ? farshift + 1
+                  : mpz_get_si(exponent.get());
+      shift = down ? -shift : shift;
+    }
+  }
+  r.valid = r.prefix == text.size();
+  if (digits.find_first_not_of('0') == std::string::npos) {
+    return r;
+  }
+  if (shift > farshift || shift < -farshift) {
+    r.beyond = shift > 0 ? 1 : -1;
+    return r;
+  }
+  long at =
+      static_cast<long>(point == std::string::npos ? digits.size() : point) +
+      shift;
+  if (at < 0) {
+    digits.insert(0, static_cast<std::size_t>(-at), '0');
+    at = 0;
+  }
+  digits.resize(std::max(digits.size(), static_cast<std::size_t>(at)), '0');
+  r.integer = digits.substr(0, static_cast<std::size_t>(at));
+  r.fraction = digits.substr(static_cast<std::size_t>(at));
   r.integer.erase(0, r.integer.find_first_not_of('0'));
   r.fraction.erase(r.fraction.find_last_not_of('0') + 1);
   return r;
@@ -70,10 +123,10 @@ reading read(const std::string& text, bool allowpoint) {
 
 // The failure a text must meet in a number of `length`, or none.
 failure predict(const fixedint&, const reading& r, std::uint64_t length) {
-  if (!r.valid) {
+  if (!r.valid || !r.fraction.empty() || r.beyond < 0) {
     return failure::textnotinteger;
   }
-  if (r.integer.size() > length) {
+  if (r.integer.size() > length || r.beyond > 0) {
     return failure::intbigger;
   }
   return failure::none;
@@ -86,10 +139,10 @@ failure predict(const fixedfloat&, const reading& r, std::uint64_t length) {
   if (!r.valid) {
     return failure::textnotdecimal;
   }
-  if (r.integer.size() > length / 2) {
+  if (r.integer.size() > length / 2 || r.beyond > 0) {
     return failure::textintpart;
   }
-  if (r.fraction.size() > length / 2) {
+  if (r.fraction.size() > length / 2 || r.beyond < 0) {
     return failure::textfraction;
   }
   return failure::none;
@@ -208,6 +261,10 @@ private:
         {1, [](session& s) { s.roundpoint(); }},
         {1, [](session& s) { s.dividepoint(); }},
         {1, [](session& s) { s.resizepoint(); }},
+        {2, [](session& s) { s.fromchars(s.number_); }},
+        {2, [](session& s) { s.fromchars(s.point_); }},
+        {1, [](session& s) { s.assignskewed(s.number_); }},
+        {1, [](session& s) { s.assignskewed(s.point_); }},
     };
     runweighted(*this, input_, operations);
   }
@@ -259,6 +316,13 @@ private:
     }
   }
 
+  // Text assignment rebuilds the digits at the number's length, bringing a
+  // number written out of step back in step, or refuses and leaves it.
+  template <class Number> void assignskewed(Number n) {
+    skew(input_, n);
+    assign(n);
+  }
+
   template <class Number> void stream(Number& n) {
     const std::string text = newtext();
     std::istringstream in(text);
@@ -296,6 +360,33 @@ private:
     }
   }
 
+  // from_chars reads the longest prefix in the grammar, stores it as = text
+  // does and logs nothing; refused, the number stays as it was.
+  template <class Number> void fromchars(Number& n) {
+    const std::string text = newtext();
+    reading r = read(text, std::is_same<Number, fixedfloat>::value);
+    r.valid = r.prefix > 0;
+    const failure expected = predict(n, r, n.size);
+    const auto before = snapshot(n);
+    resettrace();
+    const std::from_chars_result got =
+        VELDRA::from_chars(text.data(), text.data() + text.size(), n);
+    check(tracelines() == 0, "from_chars logged");
+    const auto consumed = static_cast<std::size_t>(got.ptr - text.data());
+    if (expected == failure::none) {
+      check(got.ec == std::errc{} && consumed == r.prefix,
+            "from_chars misread");
+      checkread(n, before, r);
+      return;
+    }
+    const bool invalid = expected == failure::textnotinteger ||
+                         expected == failure::textnotdecimal;
+    check(got.ec == (invalid ? std::errc::invalid_argument
+                             : std::errc::result_out_of_range) &&
+              consumed == (invalid ? 0 : r.prefix) && snapshot(n) == before,
+          "from_chars refused wrongly");
+  }
+
   void assignint() {
     number_.numsigned = input_.ConsumeBool();
     number_.isneg = input_.ConsumeBool();
@@ -314,11 +405,15 @@ private:
           const fixedfloat out =
               point_.round(places, static_cast<roundmode>(mode));
           check(tracelines() == 13, "round logged more than its result made");
-          checkscaled(
-              out,
-              veldratest::roundedreference(signedscaled(point_), k,
-                                           static_cast<roundmode>(mode)),
-              "round differs from GMP");
+          const bigint rounded = veldratest::roundedreference(
+              signedscaled(point_), k, static_cast<roundmode>(mode));
+          checkscaled(out, rounded, "round differs from GMP");
+          // The text is the rounded value, not cut to the length.
+          const std::string text =
+              point_.asstring(places, static_cast<roundmode>(mode));
+          check(tracelines() == 13 &&
+                    text == veldratest::placestext(rounded, h, places),
+                "asstring(places, mode) differs from GMP");
         })) {
       return;
     }

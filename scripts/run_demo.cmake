@@ -1,4 +1,5 @@
-# cmake -DDEMO=<veldra-demo> -DRUN_DIR=<dir> -P run_demo.cmake
+# cmake -DDEMO=<veldra-demo> -DRUN_DIR=<dir> [-DEMULATOR=<command>]
+#       -P run_demo.cmake
 #
 # Runs the demo in a fresh RUN_DIR and checks everything it is meant to do:
 # its two lines of output, its deliberate end through std::terminate, and
@@ -15,7 +16,8 @@ file(REMOVE_RECURSE ${RUN_DIR})
 file(MAKE_DIRECTORY ${RUN_DIR}/logs)
 set(report ${RUN_DIR}/logs/veldra.log)
 
-execute_process(COMMAND ${DEMO}
+# EMULATOR (qemu-user for a cross build) runs the demo when given.
+execute_process(COMMAND ${EMULATOR} ${DEMO}
   WORKING_DIRECTORY ${RUN_DIR}
   RESULT_VARIABLE result
   OUTPUT_VARIABLE out

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <exception>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -184,6 +185,30 @@ TEST(CrashReport, HoldsWhatCameAfterTheTraceWasEmptied) {
                                                "after emptying")})}});
 }
 
+// With a capacity the report begins with the count of the lines it
+// dropped: with those it holds, every line the process wrote.
+TEST(CrashReport, CountsTheLinesACapacityDropped) {
+  constexpr std::size_t linecount = 200;
+  const childrun run = runinchild([] {
+    VELDRA::setlogcapacity(2000);
+    makeonenumber();
+    for (std::size_t i = 0; i < linecount; ++i) {
+      VELDRA::log("line " + std::to_string(i));
+    }
+    std::terminate();
+  });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  const lines report = messages(run.report());
+  const std::string counted = "Earlier trace lines dropped, capacity reached: ";
+  ASSERT_GT(report.size(), 7U);
+  ASSERT_EQ(report.front().rfind(counted, 0), 0U) << report.front();
+  const std::size_t dropped = std::stoul(report.front().substr(counted.size()));
+  EXPECT_EQ(dropped + report.size() - 1,
+            setuplines().size() + 4 + linecount + closinglines("", "").size());
+  EXPECT_EQ(lines(report.end() - 7, report.end()),
+            concat({{"line 199"}, closinglines("UNKNOWN", "UNKNOWN")}));
+}
+
 // With no exception in flight: terminate with a number alive, over an
 // earlier report, and after an earlier handler that returns or calls
 // terminate again, which runs once the report is on disk and cannot keep
@@ -276,16 +301,23 @@ TEST(CrashReport, UnwritableOrMissingLogsChangesNothingElse) {
   const childrun missing = runinchild(body([] {}), /*withlogs=*/false);
   // Root may write anywhere, so the path is blocked by its shape instead:
   // logs a regular file, or the report's name taken by a directory.
-  const childrun logsfile =
-      runinchild(body([] { std::ofstream("logs") << "not a directory\n"; }),
-                 /*withlogs=*/false);
-  const childrun reportdir =
-      runinchild(body([] { ::mkdir("logs/veldra.log", 0755); }));
+  const childrun logsfile = runinchild(body([] {
+                                         std::ofstream("logs", std::ios::binary)
+                                             << "not a directory\n";
+                                       }),
+                                       /*withlogs=*/false);
+  const childrun reportdir = runinchild(
+      body([] { std::filesystem::create_directory("logs/veldra.log"); }));
+  std::vector<const childrun*> runs = {&missing, &logsfile, &reportdir};
+#if !defined(_WIN32)
   // A device that takes no bytes: the open succeeds, every write fails.
+  // Windows has no such device.
   const childrun full = runinchild(
       body([] { ASSERT_EQ(::symlink("/dev/full", "logs/veldra.log"), 0); }));
+  runs.push_back(&full);
+#endif
 
-  for (const childrun* run : {&missing, &logsfile, &reportdir, &full}) {
+  for (const childrun* run : runs) {
     EXPECT_TRUE(run->abortedbysignal(SIGABRT)) << run->dir;
     EXPECT_EQ(run->output, written.output) << run->dir;
   }

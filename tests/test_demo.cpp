@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -25,11 +24,8 @@ using veldratest::lines;
 veldratest::childrun rundemo(bool withlogs) {
   return veldratest::runinchild(
       [] {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDERR_FILENO);
-        ::execl(VELDRA_DEMO_PATH, VELDRA_DEMO_PATH,
-                static_cast<char*>(nullptr));
-        ::_exit(127);
+        veldratest::discardstderr();
+        veldratest::becomeprogram(VELDRA_DEMO_PATH);
       },
       withlogs);
 }

@@ -1,5 +1,6 @@
 // The digit layer's kernels: the checks, multiplylow against GMP, sums and
-// differences on every path, comparisons, and words, limbs and text.
+// differences on every path, comparisons, words, limbs and text, and the
+// nearest double to a decimal value.
 #include "digits.hpp"
 #include "limbs.hpp"
 #include "support/gmpref.hpp"
@@ -8,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
@@ -133,7 +137,7 @@ struct kernelpair {
 };
 const kernelpair kernels[] = {
     {"portable", kernel::addportable, kernel::subtractportable},
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
     {"sse2", kernel::addsse2, kernel::subtractsse2},
 #endif
 };
@@ -414,6 +418,83 @@ TEST(DigitChecks, FirstPlaceNotAValue) {
         EXPECT_EQ(firstplacenot(d.data(), n, value), i);
       }
     }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The nearest double
+// ---------------------------------------------------------------------------
+
+// decimaltodouble of the decimal text (top digit not 0) over 10^scale
+// against the double the library has always read from "<text>e-<scale>".
+void expectnearestdouble(const std::string& text, std::uint64_t scale) {
+  const std::string exponent = text + "e-" + std::to_string(scale);
+  double expected = 0.0;
+#if defined(__cpp_lib_to_chars)
+  const char* end = exponent.data() + exponent.size();
+  if (std::from_chars(exponent.data(), end, expected).ec ==
+      std::errc::result_out_of_range) {
+    expected = text.size() > scale ? HUGE_VAL : 0.0;
+  }
+#else
+  expected = std::strtod(exponent.c_str(), nullptr);
+#endif
+  digits d(text.rbegin(), text.rend());
+  for (digit& place : d) {
+    place = static_cast<digit>(place - '0');
+  }
+  EXPECT_EQ(decimaltodouble(d.data(), d.size(), scale), expected) << exponent;
+}
+
+// The exact decimal text of n 2^k and its scale.
+std::pair<std::string, std::uint64_t> exacttext(const veldratest::bigint& n,
+                                                long k) {
+  veldratest::bigint x = n;
+  if (k >= 0) {
+    mpz_mul_2exp(x.get(), x.get(), static_cast<unsigned long>(k));
+    return {x.str(), 0};
+  }
+  veldratest::bigint five;
+  mpz_ui_pow_ui(five.get(), 5, static_cast<unsigned long>(-k));
+  mpz_mul(x.get(), x.get(), five.get());
+  return {x.str(), static_cast<std::uint64_t>(-k)};
+}
+
+TEST(NearestDouble, MatchesTheStandardLibraryOnRandomDigits) {
+  const veldratest::testseed seed(17);
+  std::mt19937_64 random(seed.value());
+  for (int round = 0; round < 2000 && !HasFailure(); ++round) {
+    std::string text = "1";
+    for (std::size_t n = random() % (round % 10 == 0 ? 1200 : 30); n > 0; --n) {
+      text += static_cast<char>('0' + random() % 10);
+    }
+    expectnearestdouble(text, random() % (text.size() + 340));
+  }
+}
+
+// The points halfway between a double and the next: exactly (a tie, to the
+// even one), and with a last digit 1000 places further down added or
+// taken away, past the digits kept whole.
+TEST(NearestDouble, RoundsHalfwayPointsToEvenAndTheirNeighboursAway) {
+  const double max = std::numeric_limits<double>::max();
+  const double tiny = std::numeric_limits<double>::denorm_min();
+  const double doubles[] = {0.0,       tiny, 3 * tiny, 0x1.ffffffffffffep-1023,
+                            0x1p-1022, 0.1,  1.0,      0x1p53,
+                            1e23,      max};
+  for (const double x : doubles) {
+    // x = n 2^k with 2^k the distance to the next double.
+    const int k = x == 0.0 ? -1074 : std::max(std::ilogb(x) - 52, -1074);
+    veldratest::bigint n(
+        std::to_string(static_cast<std::uint64_t>(std::ldexp(x, -k))).c_str());
+    mpz_mul_2exp(n.get(), n.get(), 1);
+    mpz_add_ui(n.get(), n.get(), 1);
+    const auto [text, scale] = exacttext(n, k - 1);
+    expectnearestdouble(text, scale);
+    expectnearestdouble(text + std::string(999, '0') + "1", scale + 1000);
+    veldratest::bigint below(text.c_str());
+    mpz_mul(below.get(), below.get(), veldratest::powerof10(1000).get());
+    mpz_sub_ui(below.get(), below.get(), 1);
+    expectnearestdouble(below.str(), scale + 1000);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -48,6 +49,9 @@ TEST(FixedfloatComparison, ByValueAcrossLengths) {
     EXPECT_EQ(a < b, order < 0);
     EXPECT_EQ(a >= b, order >= 0);
     EXPECT_EQ(a <= b, order <= 0);
+    if (order == 0) {
+      EXPECT_EQ(std::hash<fixedfloat>{}(a), std::hash<fixedfloat>{}(b));
+    }
   }
 }
 
@@ -231,8 +235,18 @@ TEST(FixedfloatRound, EveryModeMatchesGmp) {
     SCOPED_TRACE(a.asstring() + " to " + std::to_string(places) + " mode " +
                  std::to_string(static_cast<int>(mode)));
     const unsigned long k = places < length / 2 ? length / 2 - places : 0;
-    expectscaled(a.round(places, mode),
-                 roundedreference(floatstate(a).signedscaled(), k, mode));
+    const bigint rounded =
+        roundedreference(floatstate(a).signedscaled(), k, mode);
+    expectscaled(a.round(places, mode), rounded);
+    // The text is not cut to the length, and fits exactly.
+    const std::string text = a.asstring(places, mode);
+    EXPECT_EQ(text, placestext(rounded, length / 2, places));
+    std::string buffer(text.size(), '?');
+    char* const end = buffer.data() + buffer.size();
+    EXPECT_EQ(VELDRA::to_chars(buffer.data(), end - 1, a, places, mode).ec,
+              std::errc::value_too_large);
+    EXPECT_EQ(VELDRA::to_chars(buffer.data(), end, a, places, mode).ptr, end);
+    EXPECT_EQ(buffer, text);
   }
 }
 
@@ -286,6 +300,18 @@ TEST(FixedfloatRound, CarriesTraceAndFailures) {
   a.digits.digits[0] = -1;
   EXPECT_EQ(whatof<std::domain_error>([&] { a.round(0, roundmode::down); }),
             "Malformed digits!");
+  // The text of a rounded number refuses what round refuses, in its order,
+  // but a carry out of the length is neither cut nor an overflow.
+  char buffer[16];
+  EXPECT_THROW(VELDRA::to_chars(buffer, buffer + 16, a, 0, roundmode::down),
+               std::domain_error);
+  EXPECT_EQ(whatof<std::invalid_argument>(
+                [&] { a.asstring(0, static_cast<roundmode>(7)); }),
+            "Unknown rounding mode!");
+  a.digits.digits = {1, 2}; // out of step with the length
+  EXPECT_EQ(whatof<std::domain_error>([&] { a.asstring(2, roundmode::up); }),
+            "Malformed digits!");
+  EXPECT_EQ(top.asstring(0, roundmode::up), "10000");
   EXPECT_TRUE(cap.lines().empty());
 }
 

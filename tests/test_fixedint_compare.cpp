@@ -23,6 +23,9 @@ void expectmodelled(char op, const fixedint& a, const fixedint& b) {
                    : op == '>' ? greaterthan
                                : !greaterthan && !equal);
   EXPECT_EQ(placesof(left), placesof(a));
+  if (equal) {
+    EXPECT_EQ(std::hash<fixedint>{}(a), std::hash<fixedint>{}(b));
+  }
 }
 
 TEST(FixedintComparison, AgreesWithGmp) {

@@ -291,4 +291,55 @@ TEST(LimbDivision, MatchesGmpOnVariedOperands) {
   }
 }
 
+#if defined(__SIZEOF_INT128__)
+// The portable 128-bit arithmetic, bit counts and byte swap against the
+// compiler's own, on operands made of the edges of a word and of a limb.
+TEST(Portable, MatchesTheIntrinsics) {
+  __extension__ using wide = unsigned __int128;
+  const limb edges[] = {0,
+                        1,
+                        2,
+                        0xffffffffu,
+                        0x100000000,
+                        0x123456789abcdef,
+                        radix - 1,
+                        radix,
+                        limb{1} << 63,
+                        ~limb{0} - 1,
+                        ~limb{0}};
+  const auto same = [](wideportable p, wide w) {
+    return static_cast<limb>(p) == static_cast<limb>(w) &&
+           static_cast<limb>(p >> 64) == static_cast<limb>(w >> 64);
+  };
+  const unsigned shifts[] = {0, 1, 31, 32, 63, 64, 65, 127};
+  for (const limb high : edges) {
+    for (const limb low : edges) {
+      const wideportable p = wideportable(high) << 64 | low;
+      const wide w = wide(high) << 64 | low;
+      SCOPED_TRACE(std::to_string(high) + " 2^64 + " + std::to_string(low));
+      EXPECT_TRUE(same(~p, ~w));
+      for (const unsigned n : shifts) {
+        EXPECT_TRUE(same(p << n, w << n) && same(p >> n, w >> n)) << n;
+      }
+      for (const limb b : edges) {
+        const wideportable q = wideportable(b) << 64 | high;
+        const wide v = wide(b) << 64 | high;
+        EXPECT_TRUE(same(p + q, w + v) && same(p * q, w * v)) << b;
+        EXPECT_EQ((p < q) + 2 * (p > q) + 4 * (p == q),
+                  (w < v) + 2 * (w > v) + 4 * (w == v))
+            << b;
+        if (b != 0) {
+          EXPECT_TRUE(same(p / b, w / b) && same(p % b, w % b)) << b;
+        }
+      }
+    }
+    if (high != 0) {
+      EXPECT_EQ(leadingzerosportable(high), __builtin_clzll(high));
+      EXPECT_EQ(trailingzerosportable(high), __builtin_ctzll(high));
+    }
+    EXPECT_EQ(byteswapportable(high), __builtin_bswap64(high));
+  }
+}
+#endif
+
 } // namespace

@@ -5,11 +5,17 @@
 #include "support/testseed.hpp"
 #include "support/tracecapture.hpp"
 
+#ifdef VELDRA_TEST_FMT
+#include "veldra_fmt.hpp"
+#endif
+
 #include <ios>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <unordered_set>
 
 namespace {
 
@@ -21,12 +27,14 @@ using namespace std::string_view_literals;
 const std::string notinteger = "Text is not a decimal integer!";
 const std::string notdecimal = "Text is not a decimal number!";
 
-// Texts neither class reads: a sign alone, spaces, separators, exponents,
-// other bytes and digit sets (an Arabic-Indic three, a fullwidth one).
+// Texts neither class reads: a sign alone, spaces, separators, exponents
+// without digits, other bytes and digit sets (an Arabic-Indic three, a
+// fullwidth one).
 const std::string_view refusedbyboth[] = {
-    ""sv,      "+"sv,   "-"sv,     "--1"sv,   "+-1"sv,      " 1"sv,
-    "1 "sv,    "1\n"sv, "1,000"sv, "1_000"sv, "1e5"sv,      "0x1F"sv,
-    "inf"sv,   "nan"sv, "1-"sv,    "\x80"sv,  "\xd9\xa3"sv, "\xef\xbc\x91"sv,
+    ""sv,      "+"sv,   "-"sv,    "--1"sv,      "+-1"sv,
+    " 1"sv,    "1 "sv,  "1\n"sv,  "1,000"sv,    "1_000"sv,
+    "1e"sv,    "1e+"sv, "e5"sv,   "0x1F"sv,     "inf"sv,
+    "nan"sv,   "1-"sv,  "\x80"sv, "\xd9\xa3"sv, "\xef\xbc\x91"sv,
     "1\0002"sv};
 
 TEST(FixedintTextInput, SignsLeadingZerosAndTheLengthBoundary) {
@@ -156,7 +164,7 @@ TEST(FixedfloatTextInput, RefusalsInOrderAndUnchanged) {
     SCOPED_TRACE(testing::PrintToString(std::string(text)));
     EXPECT_EQ(whatof<std::invalid_argument>([&] { f = text; }), notdecimal);
   }
-  for (const char* text : {".", "-.", "1.2.3", "1..2", "1.-2", "1.5e1"}) {
+  for (const char* text : {".", "-.", "1.2.3", "1..2", "1.-2", "1.5e"}) {
     EXPECT_EQ(whatof<std::invalid_argument>([&] { f = text; }), notdecimal);
   }
   const std::string intpart =
@@ -206,6 +214,172 @@ TEST(StreamInput, TokensFailuresAndTheExceptionMask) {
   EXPECT_EQ(f.asstring(), "19.99");
 }
 
+const std::string intbigger = "Input int bigger than size!";
+const std::string integertoolong =
+    "Integer part of text too big to fit in fixedfloat!";
+const std::string fractiontoolong =
+    "Fraction of text too big to fit in fixedfloat!";
+
+intstate stateof(const fixedint& n) { return intstate(n); }
+floatstate stateof(const fixedfloat& f) { return floatstate(f); }
+
+// The text of `number` after `= text`, or the message that refused it, the
+// number then unchanged; nothing logged either way.
+template <class Number>
+std::string assigned(Number number, std::string_view text) {
+  const auto before = stateof(number);
+  tracecapture cap;
+  try {
+    number = text;
+  } catch (const std::logic_error& e) {
+    EXPECT_TRUE(stateof(number) == before && cap.lines().empty());
+    return e.what();
+  }
+  EXPECT_TRUE(cap.lines().empty());
+  return number.asstring();
+}
+
+TEST(TextInput, ExponentsWeighedWithoutBuildingDigits) {
+  const std::string zeros(5000, '0');
+  const struct {
+    std::string text;
+    std::string integer; // at length 4
+    std::string point;   // at length 8
+  } cases[] = {{"1.25e2", notinteger, "125.0"},
+               {"-4E-2", notinteger, "-0.04"},
+               {"1e+3", "1000", "1000.0"},
+               {"120e-1", "12", "12.0"},
+               {"12e-1", notinteger, "1.2"},
+               {"12e3", intbigger, integertoolong},
+               {"123456e-1", notinteger, integertoolong},
+               {"0.0012e3", notinteger, "1.2"},
+               {".5E+1", notinteger, "5.0"},
+               {"0e99999999999", "0", "0.0"},
+               {"-0e-99999999999", "-0", "-0.0"},
+               {"1e999999999999999999", intbigger, integertoolong},
+               {"1e-99999999999", notinteger, fractiontoolong},
+               {"10e9223372036854775807", intbigger, integertoolong},
+               {"-.1e-9223372036854775808", notinteger, fractiontoolong},
+               {"1e" + zeros + "3", "1000", "1000.0"},
+               {"1" + zeros + "e-5000", "1", "1.0"},
+               {"0." + zeros + "1e5001", notinteger, "1.0"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 40));
+    EXPECT_EQ(assigned(fixedint(4, 7), c.text), c.integer);
+    EXPECT_EQ(assigned(fixedfloat(8, "1.5"), c.text), c.point);
+  }
+}
+
+// What from_chars reads of `text` ("value read-length", or the error and
+// ptr - first); the number is left as `= prefix` leaves it, or unchanged.
+template <class Number>
+std::string prefixread(Number number, const std::string& text) {
+  Number assignedprefix = number;
+  const auto before = stateof(number);
+  tracecapture cap;
+  const auto [ptr, ec] =
+      VELDRA::from_chars(text.data(), text.data() + text.size(), number);
+  const std::string read = std::to_string(ptr - text.data());
+  EXPECT_TRUE(cap.lines().empty());
+  if (ec != std::errc{}) {
+    EXPECT_TRUE(stateof(number) == before);
+    return (ec == std::errc::invalid_argument ? "invalid " : "range ") + read;
+  }
+  assignedprefix = std::string_view(text.data(), ptr - text.data());
+  EXPECT_TRUE(stateof(number) == stateof(assignedprefix));
+  return number.asstring() + " " + read;
+}
+
+TEST(TextInput, FromCharsReadsTheLongestPrefix) {
+  fixedint n(3, 7);
+  n.throwwhenover = true;
+  fixedfloat f(4, "1.5");
+  f.floatsigned = false;
+  const struct {
+    std::string text;
+    const char* integer; // at length 3
+    const char* point;   // at length 4
+  } cases[] = {{"-42 apples", "-42 3", "-42.0 3"},
+               {"12.5", "12 2", "12.5 4"},
+               {"1e", "1 1", "1.0 1"},
+               {"1.5e+", "1 1", "1.5 3"},
+               {"2E2x", "200 3", "range 3"},
+               {"12e-1", "invalid 0", "1.2 5"},
+               {"0.001", "0 1", "range 5"},
+               {"1234", "range 4", "range 4"},
+               {"-0e999999999999999999999", "-0 24", "-0.0 24"},
+               {"1e999999999999999999x", "range 20", "range 20"},
+               {"", "invalid 0", "invalid 0"},
+               {"e5", "invalid 0", "invalid 0"},
+               {" 1", "invalid 0", "invalid 0"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(prefixread(n, c.text), c.integer);
+    EXPECT_EQ(prefixread(f, c.text), c.point);
+  }
+}
+
+// to_chars writes `text` into a buffer of its size exactly, and refuses one
+// character less.
+template <class Number>
+void expecttochars(const Number& number, const std::string& text) {
+  std::string buffer(text.size() + 1, '?');
+  char* const first = buffer.data();
+  char* const last = first + text.size();
+  EXPECT_EQ(VELDRA::to_chars(first, last, number).ptr, last);
+  EXPECT_EQ(buffer.substr(0, text.size()), text);
+  if (!text.empty()) {
+    const auto refused = VELDRA::to_chars(first, last - 1, number);
+    EXPECT_EQ(refused.ec, std::errc::value_too_large);
+    EXPECT_EQ(refused.ptr, last - 1);
+  }
+}
+
+// Equal values hash alike in the comparison tests; here, others spread.
+TEST(Hashing, EqualValuesShareAKeyAndOthersSpread) {
+  std::unordered_set<fixedfloat> prices;
+  std::unordered_set<std::size_t> hashes;
+  for (int i = 0; i < 1000; ++i) {
+    const std::string text = std::to_string(i - 500) + ".25";
+    prices.insert(fixedfloat(8, text));
+    prices.insert(fixedfloat(12, text + "00"));
+    hashes.insert(std::hash<fixedfloat>{}(fixedfloat(8, text)));
+    hashes.insert(std::hash<fixedint>{}(fixedint(4, i)));
+    tracecapture::reset();
+  }
+  EXPECT_EQ(prices.size(), 1000u);
+  EXPECT_GT(hashes.size(), 1990u);
+}
+
+#ifdef VELDRA_TEST_FMT
+TEST(Formatting, SpecsAsForNumbersAndNoTrace) {
+  const fixedfloat price(8, "21.4892");
+  const fixedfloat loss(8, "-1.005");
+  const fixedint count(4, -42);
+  tracecapture cap;
+  EXPECT_EQ(
+      fmt::format("{}|{:.2f}|[{:>8.1f}]|{:.0f}", price, price, price, price),
+      "21.4892|21.49|[    21.5]|21");
+  EXPECT_EQ(fmt::format("{:+09.2f}|{:*^7}|{:08}|{:<5d}|{: }", loss, count,
+                        count, count, price),
+            "-00001.00|**-42**|-0000042|-42  | 21.4892");
+  EXPECT_EQ(fmt::format("{:{}.{}f}|{:\u20ac>4}", price, 9, 3, count),
+            "   21.489|\u20ac-42");
+  EXPECT_TRUE(cap.lines().empty());
+  for (const char* spec : {"{:.2}", "{:x}", "{:.f}", "{:{<5}", "{:.1d}"}) {
+    EXPECT_THROW(static_cast<void>(fmt::format(fmt::runtime(spec), price)),
+                 fmt::format_error)
+        << spec;
+  }
+  EXPECT_THROW(static_cast<void>(fmt::format("{:.1}", count)),
+               fmt::format_error);
+}
+#else
+TEST(Formatting, SpecsAsForNumbersAndNoTrace) {
+  GTEST_SKIP() << "fmt was not found: veldra_fmt.hpp is not tested";
+}
+#endif
+
 TEST(TextRoundTrip, AsstringReadsBackEqual) {
   const testseed seed(91);
   operandsource source(seed.value());
@@ -222,6 +396,16 @@ TEST(TextRoundTrip, AsstringReadsBackEqual) {
     const fixedfloat back(length, f.asstring());
     EXPECT_EQ(back.digits.digits, f.digits.digits);
     EXPECT_EQ(back.isneg, f.isneg);
+    // to_chars writes asstring's text, a malformed element included.
+    fixedint poked = n;
+    fixedfloat pokedpoint = f;
+    if (length > 0) {
+      poked.digits[source.below(length)] = static_cast<signed char>(round);
+      pokedpoint.digits.digits[source.below(length)] =
+          static_cast<signed char>(round);
+    }
+    expecttochars(poked, poked.asstring());
+    expecttochars(pokedpoint, pokedpoint.asstring());
   }
 }
 

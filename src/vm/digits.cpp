@@ -3,18 +3,21 @@
 // arrays, which pack the digits into limbs of base 10^19, multiply the limbs
 // and unpack the places they keep.
 #include "digits.hpp"
+#include "contract.hpp"
 #include "limbs.hpp"
 #include "messages.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -41,7 +44,7 @@ constexpr word e8 = 100000000;
 
 word littleendian(word w) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  return __builtin_bswap64(w);
+  return byteswap(w);
 #else
   return w;
 #endif
@@ -131,7 +134,7 @@ void storelimb(word v, digit* d) {
 
 // One past the highest non-zero byte of w != 0.
 size_t topbyte(word w) {
-  return static_cast<size_t>(63 - __builtin_clzll(w)) / 8 + 1;
+  return static_cast<size_t>(63 - leadingzeros(w)) / 8 + 1;
 }
 
 // One past the highest place where a[0, n) and b[0, n) differ; 0 when none.
@@ -221,7 +224,7 @@ std::size_t firstplacenot(const digit* d, std::size_t n, digit value) {
   for (; i + 8 <= n; i += 8) {
     const word differ = loadword(d + i) ^ all;
     if (differ != 0) {
-      return i + static_cast<size_t>(__builtin_ctzll(differ)) / 8;
+      return i + static_cast<size_t>(trailingzeros(differ)) / 8;
     }
   }
   while (i < n && d[i] == value) {
@@ -315,6 +318,7 @@ void wordtodigits(std::uint64_t v, digit* d, std::size_t n) {
 }
 
 std::uint64_t digitstoword(const digit* d, std::size_t n) {
+  VELDRA_ASSERT(n <= limbdigits && wellformed(d, n));
   // The top n mod 8 places first, then eight at a time.
   size_t top = n - n % 8;
   word value = eightvalue(loadtop(d, n, n % 8));
@@ -353,6 +357,7 @@ wordread readword(const digit* d, std::size_t n, std::uint64_t limit,
 }
 
 void packlimbs(const digit* d, std::size_t n, limb* x) {
+  VELDRA_ASSERT(wellformed(d, n));
   for (; n >= limbdigits; d += limbdigits, n -= limbdigits) {
     *x++ = limbvalue(d);
   }
@@ -374,29 +379,76 @@ void unpacklimbs(const limb* x, std::size_t k, digit* d, std::size_t n) {
   std::fill(d, d + n, 0);
 }
 
-void appendtext(const digit* d, std::size_t n, std::string& out) {
-  if (!wellformed(d, n)) {
-    for (size_t place = n; place-- > 0;) {
-      const digit x = d[place];
-      if (x >= 0 && x <= 9) {
-        out.push_back(static_cast<char>('0' + x));
-      } else {
-        out += std::to_string(x);
-      }
-    }
-    return;
-  }
-  const size_t start = out.size();
-  out.resize(start + n);
-  char* text = &out[start];
-  // Eight places at a time, the top one first: the word's bytes reversed,
-  // each digit made a character.
-  for (; n >= 8; n -= 8, text += 8) {
-    storeword(text, __builtin_bswap64(loadword(d + n - 8)) + everybyte('0'));
+namespace {
+
+// The characters of an element as text: its decimal value, four at the most
+// ("-128").
+std::size_t elementlength(digit x) {
+  return x < 0 ? 1 + decimallength(static_cast<std::uint64_t>(-x))
+               : decimallength(static_cast<std::uint64_t>(x));
+}
+
+// The text of well-formed places, eight at a time, the top one first: the
+// word's bytes reversed, each digit made a character.
+char* writedigits(const digit* d, std::size_t n, char* out) {
+  for (; n >= 8; n -= 8, out += 8) {
+    storeword(out, byteswap(loadword(d + n - 8)) + everybyte('0'));
   }
   while (n > 0) {
-    *text++ = static_cast<char>('0' + d[--n]);
+    *out++ = static_cast<char>('0' + d[--n]);
   }
+  return out;
+}
+
+// The text of any places, each element as its decimal value.
+std::size_t elementslength(const digit* d, std::size_t n) {
+  size_t length = 0;
+  for (size_t place = 0; place < n; ++place) {
+    length += elementlength(d[place]);
+  }
+  return length;
+}
+
+char* writeelements(const digit* d, std::size_t n, char* out) {
+  for (size_t place = n; place-- > 0;) {
+    const digit x = d[place];
+    out = std::to_chars(out, out + elementlength(x), static_cast<int>(x)).ptr;
+  }
+  return out;
+}
+
+} // namespace
+
+std::size_t textlength(const digit* d, std::size_t n) {
+  return wellformed(d, n) ? n : elementslength(d, n);
+}
+
+char* writetext(const digit* d, std::size_t n, char* out) {
+  return wellformed(d, n) ? writedigits(d, n, out) : writeelements(d, n, out);
+}
+
+void appendtext(const digit* d, std::size_t n, std::string& out) {
+  // One check of the places for both the length and the writing.
+  const bool digitsonly = wellformed(d, n);
+  const size_t start = out.size();
+  out.resize(start + (digitsonly ? n : elementslength(d, n)));
+  char* const text = &out[start];
+  static_cast<void>(digitsonly ? writedigits(d, n, text)
+                               : writeelements(d, n, text));
+}
+
+std::size_t integertextlength(const digit* d, std::size_t n) {
+  const size_t used = significantlength(d, n);
+  return used == 0 ? 1 : textlength(d, used);
+}
+
+char* writeintegertext(const digit* d, std::size_t n, char* out) {
+  const size_t used = significantlength(d, n);
+  if (used == 0) {
+    *out = '0';
+    return out + 1;
+  }
+  return writetext(d, used, out);
 }
 
 // ---------------------------------------------------------------------------
@@ -464,23 +516,35 @@ int carryfromborrow(int borrow) {
   return borrow == notdigits ? notdigits : 1 - borrow;
 }
 
+// The kernels' preconditions: out is a or b itself or apart from both, and
+// the carry or borrow in is 0 or 1.
+bool kernelarguments(const digit* a, const digit* b, const digit* out, size_t n,
+                     int carry) {
+  const auto apart = [out, n](const digit* in) {
+    return out == in || !overlap(out, n, in, n);
+  };
+  return apart(a) && apart(b) && (carry == 0 || carry == 1);
+}
+
 } // namespace
 
 namespace kernel {
 
 int addportable(const digit* a, const digit* b, digit* out, std::size_t n,
                 int carry) {
+  VELDRA_ASSERT(kernelarguments(a, b, out, n, carry));
   return carryfromborrow(subtractwords<true>(a, b, out, n, 1 - carry));
 }
 
 int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
                      int borrow) {
+  VELDRA_ASSERT(kernelarguments(a, b, out, n, borrow));
   return subtractwords<false>(a, b, out, n, borrow);
 }
 
 } // namespace kernel
 
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
 namespace {
 
 // Two lanes of eight places to a register, each lane subtracted as one
@@ -591,11 +655,13 @@ namespace kernel {
 
 int addsse2(const digit* a, const digit* b, digit* out, std::size_t n,
             int carry) {
+  VELDRA_ASSERT(kernelarguments(a, b, out, n, carry));
   return carryfromborrow(subtractvectors<true>(a, b, out, n, 1 - carry));
 }
 
 int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
                  int borrow) {
+  VELDRA_ASSERT(kernelarguments(a, b, out, n, borrow));
   return subtractvectors<false>(a, b, out, n, borrow);
 }
 
@@ -603,6 +669,7 @@ int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
 #endif
 
 digit addplaces(const digit* a, const digit* b, digit* out, std::size_t n) {
+  VELDRA_ASSERT(!overlap(out, n, a, n) && !overlap(out, n, b, n));
   const int carry = kernel::add(a, b, out, n, 0);
   return carry != notdigits ? static_cast<digit>(carry)
                             : eachplace<true>(a, b, out, n);
@@ -610,6 +677,7 @@ digit addplaces(const digit* a, const digit* b, digit* out, std::size_t n) {
 
 digit subtractplaces(const digit* a, const digit* b, digit* out,
                      std::size_t n) {
+  VELDRA_ASSERT(!overlap(out, n, a, n) && !overlap(out, n, b, n));
   const int borrow = kernel::subtract(a, b, out, n, 0);
   return borrow != notdigits ? static_cast<digit>(borrow)
                              : eachplace<false>(a, b, out, n);
@@ -621,6 +689,8 @@ digit subtractplaces(const digit* a, const digit* b, digit* out,
 
 void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
                  digit* out, std::size_t outlen) {
+  VELDRA_ASSERT(wellformed(a, na) && wellformed(b, nb));
+  VELDRA_ASSERT(!overlap(out, outlen, a, na) && !overlap(out, outlen, b, nb));
   // Places at or above outlen in a factor do not reach the result.
   na = significantlength(a, std::min(na, outlen));
   nb = significantlength(b, std::min(nb, outlen));
@@ -693,7 +763,7 @@ public:
       return;
     }
     const lownumber base = x;
-    for (int bit = 62 - __builtin_clzll(e); bit >= 0; --bit) {
+    for (int bit = 62 - leadingzeros(e); bit >= 0; --bit) {
       multiply(x, x);
       if ((e >> bit & 1) != 0) {
         multiply(x, base);
@@ -746,6 +816,9 @@ limb powerinword(limb base, std::uint64_t e, std::size_t outlen) {
 
 void power(const digit* base, std::size_t nbase, const digit* exponent,
            std::size_t nexp, digit* out, std::size_t outlen) {
+  VELDRA_ASSERT(wellformed(base, nbase) && wellformed(exponent, nexp));
+  VELDRA_ASSERT(!overlap(out, outlen, base, nbase) &&
+                !overlap(out, outlen, exponent, nexp));
   if (outlen == 0) {
     return;
   }
@@ -780,6 +853,8 @@ void power(const digit* base, std::size_t nbase, const digit* exponent,
 
 void multiplyplaces(const digit* a, std::size_t na, const digit* b,
                     std::size_t nb, digit* out) {
+  VELDRA_ASSERT(significantlength(out, na + nb) == 0);
+  VELDRA_ASSERT(!overlap(out, na + nb, a, na) && !overlap(out, na + nb, b, nb));
   for (std::size_t i = 0; i < na; ++i) {
     std::int32_t carry = 0;
     for (std::size_t j = 0; j < nb; ++j) {
@@ -795,6 +870,7 @@ void multiplyplaces(const digit* a, std::size_t na, const digit* b,
 
 void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
               digit* out, std::size_t outlen) {
+  VELDRA_ASSERT(!overlap(out, outlen, a, na) && !overlap(out, outlen, b, nb));
   na = significantlength(a, na);
   nb = significantlength(b, nb);
   if (wellformed(a, na) && wellformed(b, nb)) {
@@ -814,49 +890,182 @@ void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
 
 namespace {
 
-// True when every character is an ASCII digit.  No early exit, so that the
-// loop over a long text vectorizes.
-bool alldigits(std::string_view text) {
-  unsigned bad = 0;
-  for (const char c : text) {
-    bad |= static_cast<unsigned char>(c - '0') > 9 ? 1u : 0u;
+// One past the run of ASCII digits that begins at `at`: thirty-two
+// characters a step in SSE2 registers where there are such, then eight to a
+// word, where a digit is a byte that lies in 0..9 once '0' is taken off and
+// the lowest byte that outside() marks is one that does not.
+const char* skipdigits(const char* at, const char* end) {
+#if defined(VELDRA_HAS_SSE2)
+  // Sixteen to a register, two registers a step: a digit less '0' is at most
+  // 9 as an unsigned byte.
+  const __m128i zero = _mm_set1_epi8('0');
+  const __m128i nine = _mm_set1_epi8(9);
+  for (; end - at >= 32; at += 32) {
+    const __m128i low = _mm_sub_epi8(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), zero);
+    const __m128i high = _mm_sub_epi8(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16)), zero);
+    const auto digitsat = [nine](__m128i x) {
+      return static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(x, nine), x)));
+    };
+    const unsigned other = ~(digitsat(low) | digitsat(high) << 16);
+    if (other != 0) {
+      return at + trailingzeros(other);
+    }
   }
-  return bad == 0;
+#endif
+  for (; end - at >= 8; at += 8) {
+    word w = 0;
+    std::memcpy(&w, at, sizeof w);
+    const word other = outside(littleendian(w) ^ everybyte('0'));
+    if (other != 0) {
+      return at + static_cast<size_t>(trailingzeros(other)) / 8;
+    }
+  }
+  while (at != end && static_cast<unsigned char>(*at - '0') <= 9) {
+    ++at;
+  }
+  return at;
+}
+
+constexpr std::int64_t farthest = std::numeric_limits<std::int64_t>::max();
+
+// The value of the ASCII digits `digits`, held at `farthest`.
+std::int64_t heldvalue(std::string_view digits) {
+  std::int64_t value = 0;
+  for (const char c : digits) {
+    const int d = c - '0';
+    if (value > (farthest - d) / 10) {
+      return farthest;
+    }
+    value = value * 10 + d;
+  }
+  return value;
+}
+
+// a + b held within -farthest..farthest.
+std::int64_t heldsum(std::int64_t a, std::int64_t b) {
+  if (b > 0 && a > farthest - b) {
+    return farthest;
+  }
+  if (b < 0 && a < -farthest - b) {
+    return -farthest;
+  }
+  return a + b;
+}
+
+// Past the exponent that begins at `at` ('e' or 'E', an optional sign and
+// digits), its value in `exponent`; `at` itself when none begins there.
+const char* scanexponent(const char* at, const char* end,
+                         std::int64_t& exponent) {
+  if (at == end || (*at != 'e' && *at != 'E')) {
+    return at;
+  }
+  const char* digits = at + 1;
+  const bool negative = digits != end && *digits == '-';
+  if (digits != end && (*digits == '-' || *digits == '+')) {
+    ++digits;
+  }
+  const char* const stop = skipdigits(digits, end);
+  if (stop == digits) {
+    return at;
+  }
+  const std::int64_t value =
+      heldvalue({digits, static_cast<size_t>(stop - digits)});
+  exponent = negative ? -value : value;
+  return stop;
+}
+
+// d[0, text.size()) := the ASCII digits of `text` as places, its last
+// character in d[0].
+void placetext(std::string_view text, digit* d) {
+  std::transform(text.rbegin(), text.rend(), d,
+                 [](char c) { return static_cast<digit>(c - '0'); });
+}
+
+// The digits of `integer` and `fraction` from the highest non-zero one to
+// the lowest into `parts`, with their places after `exponent`.  A text is
+// far shorter than 2^63 characters: only the exponent can reach the limits.
+void placedigits(std::string_view integer, std::string_view fraction,
+                 std::int64_t exponent, decimaltext& parts) {
+  integer.remove_prefix(
+      std::min(integer.find_first_not_of('0'), integer.size()));
+  // npos + 1 is 0: a fraction of zeros only leaves nothing.
+  fraction.remove_suffix(fraction.size() -
+                         (fraction.find_last_not_of('0') + 1));
+  parts.zero = integer.empty() && fraction.empty();
+  if (parts.zero) {
+    parts.integer = parts.fraction = {};
+    parts.low = parts.high = 0;
+    return;
+  }
+  // Zeros at either end: the integer's last ones when there is no
+  // fraction, the fraction's first ones when there is no integer.
+  std::int64_t low = -static_cast<std::int64_t>(fraction.size());
+  std::int64_t high = static_cast<std::int64_t>(integer.size()) - 1;
+  if (fraction.empty()) {
+    const size_t kept = integer.find_last_not_of('0') + 1;
+    low = static_cast<std::int64_t>(integer.size() - kept);
+    integer.remove_suffix(integer.size() - kept);
+  }
+  if (integer.empty()) {
+    const size_t zeros = fraction.find_first_not_of('0');
+    high = -1 - static_cast<std::int64_t>(zeros);
+    fraction.remove_prefix(zeros);
+  }
+  parts.integer = integer;
+  parts.fraction = fraction;
+  parts.low = heldsum(low, exponent);
+  parts.high = heldsum(high, exponent);
 }
 
 } // namespace
 
-bool readdecimal(std::string_view text, bool allowpoint, decimaltext& parts) {
-  parts.negative = !text.empty() && text.front() == '-';
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    text.remove_prefix(1);
+std::size_t scandecimal(std::string_view text, bool allowpoint,
+                        decimaltext& parts) {
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* at = begin;
+  parts.negative = at != end && *at == '-';
+  if (at != end && (*at == '-' || *at == '+')) {
+    ++at;
   }
-  const std::size_t point =
-      allowpoint ? text.find('.') : std::string_view::npos;
-  const std::string_view integer = text.substr(0, point);
-  const std::string_view fraction = point == std::string_view::npos
-                                        ? std::string_view()
-                                        : text.substr(point + 1);
-  // A second point lands in the fraction and fails the digit test there.
-  if (integer.empty() && fraction.empty()) {
-    return false;
+  const char* const integer = at;
+  at = skipdigits(at, end);
+  std::string_view integerdigits(integer, static_cast<size_t>(at - integer));
+  std::string_view fractiondigits;
+  if (allowpoint && at != end && *at == '.') {
+    const char* const fraction = at + 1;
+    at = skipdigits(fraction, end);
+    fractiondigits = {fraction, static_cast<size_t>(at - fraction)};
   }
-  if (!alldigits(integer) || !alldigits(fraction)) {
-    return false;
+  if (integerdigits.empty() && fractiondigits.empty()) {
+    return 0;
   }
-  parts.integer =
-      integer.substr(std::min(integer.find_first_not_of('0'), integer.size()));
-  // npos + 1 is 0: a fraction of zeros only leaves nothing.
-  parts.fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
-  return true;
+  std::int64_t exponent = 0;
+  at = scanexponent(at, end, exponent);
+  placedigits(integerdigits, fractiondigits, exponent, parts);
+  return static_cast<size_t>(at - begin);
 }
 
-void placesfromtext(std::string_view text, digit* out) {
-  std::transform(text.rbegin(), text.rend(), out,
-                 [](char c) { return static_cast<digit>(c - '0'); });
+bool readdecimal(std::string_view text, bool allowpoint, decimaltext& parts) {
+  const size_t read = scandecimal(text, allowpoint, parts);
+  return read != 0 && read == text.size();
+}
+
+void placesfromtext(const decimaltext& parts, digit* units) {
+  if (parts.zero) {
+    return;
+  }
+  // The fraction ends at the lowest place, the integer begins at the top.
+  placetext(parts.fraction, units + parts.low);
+  placetext(parts.integer, units + parts.high + 1 -
+                               static_cast<std::int64_t>(parts.integer.size()));
 }
 
 dropped weighplaces(const digit* d, std::size_t k) {
+  VELDRA_ASSERT(k >= 1 && wellformed(d, k));
   const digit top = d[k - 1];
   const bool restzero = significantlength(d, k - 1) == 0;
   if (top == 0 && restzero) {
@@ -869,6 +1078,7 @@ dropped weighplaces(const digit* d, std::size_t k) {
 }
 
 bool incrementat(digit* d, std::size_t n, std::size_t place) {
+  VELDRA_ASSERT(place < n && wellformed(d, n));
   const std::size_t stop = place + firstplacenot(d + place, n - place, 9);
   std::fill(d + place, d + stop, digit{0});
   if (stop == n) {

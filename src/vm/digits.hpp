@@ -12,6 +12,8 @@
 #ifndef VELDRA_DIGITS_HPP
 #define VELDRA_DIGITS_HPP
 
+#include "portable.hpp"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +38,19 @@ void requirewellformed(const digit* d, std::size_t n);
 
 // Index of the highest non-zero element plus one; 0 for an all-zero array.
 std::size_t significantlength(const digit* d, std::size_t n);
+
+// A length of digits as a vector's size.  Past what std::size_t holds (on a
+// 32-bit machine) it becomes SIZE_MAX, which std::vector refuses with
+// std::length_error as it refuses every length past its max_size(), rather
+// than wrapping to a short one.
+inline std::size_t holdable(std::uint64_t length) {
+  if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
+    if (length > SIZE_MAX) {
+      return SIZE_MAX;
+    }
+  }
+  return static_cast<std::size_t>(length);
+}
 
 // True when every element of d is 0: zero, or negative zero.
 inline bool allzero(const std::vector<digit>& d) {
@@ -119,6 +134,23 @@ wordread readword(const digit* d, std::size_t n, std::uint64_t limit,
 // 0..9 as its decimal value: {3, -2, 1} -> "1-23".
 void appendtext(const digit* d, std::size_t n, std::string& out);
 
+// The length of appendtext's text for d[0, n), and that text written at
+// `out`, which has room for it; returns its end.
+std::size_t textlength(const digit* d, std::size_t n);
+char* writetext(const digit* d, std::size_t n, char* out);
+
+// The same for the integer d[0, n) as fixedint::asstring writes it, sign
+// apart: the places from the highest non-zero one down, or "0" when there
+// is none (n == 0 included).
+//   {0, 5, 0} -> "50"   {0, 0} -> "0"   {10, 0} -> "10"
+std::size_t integertextlength(const digit* d, std::size_t n);
+char* writeintegertext(const digit* d, std::size_t n, char* out);
+
+// How many characters [first, last) holds; none when last is before first.
+inline std::size_t room(const char* first, const char* last) {
+  return last > first ? static_cast<std::size_t>(last - first) : 0;
+}
+
 // ---------------------------------------------------------------------------
 // Sums and differences
 // ---------------------------------------------------------------------------
@@ -154,7 +186,7 @@ int addportable(const digit* a, const digit* b, digit* out, std::size_t n,
 int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
                      int borrow);
 
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
 // Sixteen places to an SSE2 register (every x86-64 machine has them), two
 // registers a step, the last n mod 32 places through the portable kernel.
 int addsse2(const digit* a, const digit* b, digit* out, std::size_t n,
@@ -166,7 +198,7 @@ int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
 // The kernel this machine runs.
 inline int add(const digit* a, const digit* b, digit* out, std::size_t n,
                int carry) {
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
   return addsse2(a, b, out, n, carry);
 #else
   return addportable(a, b, out, n, carry);
@@ -175,7 +207,7 @@ inline int add(const digit* a, const digit* b, digit* out, std::size_t n,
 
 inline int subtract(const digit* a, const digit* b, digit* out, std::size_t n,
                     int borrow) {
-#if defined(__SSE2__)
+#if defined(VELDRA_HAS_SSE2)
   return subtractsse2(a, b, out, n, borrow);
 #else
   return subtractportable(a, b, out, n, borrow);
@@ -233,25 +265,41 @@ void dividescaled(const digit* a, std::size_t na, std::size_t places,
 // Decimal text and rounding
 // ---------------------------------------------------------------------------
 
-// A decimal text taken apart, as views into it: the sign, the integer digits
-// without leading zeros and the fraction digits without trailing zeros, so
-// their lengths are what the text needs of a number ("-0012.50" -> "12",
-// "5").
+// A decimal text taken apart, as views into it: the sign, and its digits
+// from the highest non-zero one to the lowest, split by the point into
+// `integer` and `fraction` (either may be empty), with the places of those
+// two digits counted from the units place (fraction places below zero), the
+// exponent applied and held within -INT64_MAX..INT64_MAX.  An exponent of
+// any size thus costs nothing.  A text with no non-zero digit is `zero`.
+//   "-0012.50e3"  -> "12", "5", low 2, high 4
+//   "0.050"       -> "", "5", low -2, high -2
+//   "1200e-1"     -> "12", "", low 1, high 2
 struct decimaltext {
   bool negative = false;
   std::string_view integer;
   std::string_view fraction;
+  bool zero = true;
+  std::int64_t low = 0;
+  std::int64_t high = 0;
 };
 
-// Reads an optional '+' or '-', then ASCII digits; with `allowpoint`, also an
-// optional '.' among them, at least one digit in all ("5.", ".5", not ".").
-// Nothing else is accepted: no spaces, separators or exponent.  False, parts
-// unspecified, when the text is not of that form.
+// Reads the longest prefix of `text` of the form: an optional '+' or '-',
+// ASCII digits and, with `allowpoint`, an optional '.' among them, at least
+// one digit in all ("5.", ".5", not "."); then optionally 'e' or 'E', an
+// optional sign and one or more digits.  Returns its length; 0, parts
+// unspecified, when no prefix has that form.
+//   "12e3x" -> 4    "1e+" -> 1    "e5" -> 0    "1.5" without point -> 1
+std::size_t scandecimal(std::string_view text, bool allowpoint,
+                        decimaltext& parts);
+
+// True when the whole of `text`, and nothing less, is of that form: no
+// spaces or separators.
 bool readdecimal(std::string_view text, bool allowpoint, decimaltext& parts);
 
-// out[0, text.size()) := the ASCII digits of `text` as places, its last
-// character in out[0].  The text holds digits only.
-void placesfromtext(std::string_view text, digit* out);
+// units[p] := the digit of place p of the text's value, for each place from
+// parts.low to parts.high, which the caller has found to lie within the
+// array `units` points into.  No other place is written.
+void placesfromtext(const decimaltext& parts, digit* units);
 
 // What the well-formed places d[0, k), k >= 1, about to be rounded away,
 // are worth against half a unit of place k.
@@ -261,6 +309,14 @@ dropped weighplaces(const digit* d, std::size_t k);
 // Adds one at `place` of the well-formed d[0, n), carrying upward; true when
 // the carry leaves d[n - 1] (the places then hold the sum modulo 10^n).
 bool incrementat(digit* d, std::size_t n, std::size_t place);
+
+// The double nearest to the well-formed d[0, n) / 10^scale, ties to even,
+// where d[n - 1] != 0: infinity past the largest double, 0 below half the
+// smallest subnormal.  Exact whatever the number of digits.
+//   {1}, scale 1               -> 0.1 (the double nearest 1/10)
+//   {9, 1}, scale 0            -> 19.0
+//   10^309 (310 digits), 0     -> infinity
+double decimaltodouble(const digit* d, std::size_t n, std::uint64_t scale);
 
 } // namespace detail
 } // namespace VELDRA

@@ -2,6 +2,7 @@
 // digits are one fixedint of even length; places h and up hold the integer
 // part, places 0 to h-1 the fraction (h = size / 2).
 #include "digits.hpp"
+#include "instep.hpp"
 #include "logline.hpp"
 #include "messages.hpp"
 #include "veldra.hpp"
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <ostream>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -149,12 +151,14 @@ void fixedfloat::init(std::uint64_t length) {
 }
 
 fixedint fixedfloat::getintpart() const {
+  detail::requireinstep(*this);
   fixedint out = digits.getcopy();
   detail::shiftdown(out.digits, size / 2);
   return out;
 }
 
 fixedint fixedfloat::getfractionpart() const {
+  detail::requireinstep(*this);
   fixedint out = digits.getcopy();
   detail::shiftup(out.digits, size / 2);
   detail::shiftdown(out.digits, size / 2);
@@ -171,14 +175,14 @@ fixedfloat& fixedfloat::operator=(fixedint val) {
   if (val.size < h) {
     throw std::out_of_range(detail::message::valtoosmall);
   }
-  // Resized before it is taken over: if growing fails, this number is
-  // untouched.
+  // Made whole in val before it is taken over: if memory runs out, this
+  // number is untouched.  Into the integer half, as h multiplications by
+  // ten made and logged it; the top place drops out each time.
   val.resize(size);
+  const bool negative = val.isneg;
+  multiplybytens(val, h);
   digits = std::move(val);
-  updsign();
-  // Into the integer half, as h multiplications by ten made and logged it;
-  // the top place drops out each time.
-  multiplybytens(digits, h);
+  isneg = negative;
   for (std::uint64_t i = 0; i < h; ++i) {
     logtimesten(size);
   }
@@ -212,6 +216,7 @@ fixedfloat& fixedfloat::operator=(float val) {
 }
 
 std::string fixedfloat::asstring() const {
+  detail::requireinstep(*this);
   const std::uint64_t h = size / 2;
   std::string out = isneg ? "-" : "";
   out += getintpart().asstring();
@@ -244,6 +249,7 @@ fixedint& fixedint::operator=(const fixedfloat& val) {
 }
 
 fixedfloat fixedfloat::getcopy() const {
+  detail::requireinstep(*this);
   fixedfloat newcopy(size);
   newcopy.digits = digits;
   newcopy.floatsigned = floatsigned;
@@ -271,6 +277,7 @@ fixedfloat::fixedfloat(std::uint64_t length, std::string_view text)
 }
 
 void fixedfloat::resize(std::uint64_t length) {
+  detail::requireinstep(*this);
   if (length % 2 != 0) {
     throw std::runtime_error(detail::message::oddlength);
   }
@@ -290,6 +297,35 @@ void fixedfloat::resize(std::uint64_t length) {
   if (detail::allzero(digits.digits)) {
     isneg = false;
   }
+}
+
+std::to_chars_result to_chars(char* first, char* last,
+                              const fixedfloat& value) {
+  detail::requireinstep(value);
+  // asstring's text: the integer digits, the point, and the fraction down
+  // to its lowest non-zero place, or "0".
+  const std::vector<detail::digit>& d = value.digits.digits;
+  const std::size_t h = d.size() / 2;
+  const std::size_t low = detail::firstplacenot(d.data(), h, 0);
+  const std::uint64_t length =
+      (value.isneg ? 1 : 0) +
+      (d.empty() ? 0 : detail::integertextlength(d.data() + h, d.size() - h)) +
+      1 + (low == h ? 1 : detail::textlength(d.data() + low, h - low));
+  if (detail::room(first, last) < length) {
+    return {last, std::errc::value_too_large};
+  }
+  if (value.isneg) {
+    *first++ = '-';
+  }
+  if (!d.empty()) {
+    first = detail::writeintegertext(d.data() + h, d.size() - h, first);
+  }
+  *first++ = '.';
+  if (low == h) {
+    *first++ = '0';
+    return {first, std::errc{}};
+  }
+  return {detail::writetext(d.data() + low, h - low, first), std::errc{}};
 }
 
 } // namespace VELDRA

@@ -1,18 +1,23 @@
 // fixedfloat: comparison and arithmetic.  The scaled integers in the digits
 // (the magnitudes times 10^h) do the work; the sign stays apart in isneg.
 #include "digits.hpp"
+#include "instep.hpp"
 #include "logline.hpp"
 #include "messages.hpp"
 #include "veldra.hpp"
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <stdexcept>
+#include <string>
+#include <system_error>
 #include <vector>
 
 namespace VELDRA {
 
 fixedfloat fixedfloat::operator*(fixedfloat x) const {
+  detail::requireinstep(*this, x);
   detail::logline("Multiplication operation in fixedfloat. (oh boy)");
   if (size != x.size) {
     throw std::length_error(detail::message::floatsizes);
@@ -55,6 +60,7 @@ bool isnegative(const fixedfloat& number) {
 
 // -1, 0 or 1 as the value of a is below, equal to or above that of b.
 int comparevalues(const fixedfloat& a, const fixedfloat& b) {
+  detail::requireinstep(a, b);
   const bool nega = isnegative(a);
   if (nega != isnegative(b)) {
     return nega ? -1 : 1;
@@ -64,11 +70,14 @@ int comparevalues(const fixedfloat& a, const fixedfloat& b) {
 }
 
 // Digits that do not match the length are as malformed as elements outside
-// 0..9, which the sum's kernel reports.
+// 0..9, which the sum's kernel reports: the message these operations have
+// always given for them.  Other members out of step are refused as
+// everywhere.
 void requirematchinglength(const fixedfloat& number) {
   if (number.digits.digits.size() != number.size) {
     throw std::domain_error(detail::message::malformed);
   }
+  detail::requireinstep(number);
 }
 
 // Matching length and digits 0..9 only: what / and round work on.
@@ -183,6 +192,14 @@ bool roundsaway(roundmode mode, detail::dropped rest, bool negative,
   return false;
 }
 
+// Whether rounding away the well-formed places d[0, k), 0 < k < the length,
+// adds one at place k.
+bool roundsawayat(const digitvector& d, std::size_t k, roundmode mode,
+                  bool negative) {
+  return roundsaway(mode, detail::weighplaces(d.data(), k), negative,
+                    d[k] % 2 != 0);
+}
+
 } // namespace
 
 fixedfloat fixedfloat::operator/(fixedfloat x) const {
@@ -213,11 +230,9 @@ fixedfloat fixedfloat::round(std::uint64_t places, roundmode mode) const {
   if (places < h) {
     // The low k places go; place k, the last one kept, exists: k <= h < size.
     const std::size_t k = h - places;
-    const detail::dropped rest = detail::weighplaces(result.data(), k);
-    const bool lastodd = result[k] % 2 != 0;
+    const bool away = roundsawayat(result, k, mode, isneg);
     std::fill_n(result.begin(), k, detail::digit{0});
-    if (roundsaway(mode, rest, isneg, lastodd) &&
-        detail::incrementat(result.data(), result.size(), k) &&
+    if (away && detail::incrementat(result.data(), result.size(), k) &&
         digits.throwwhenover) {
       throw std::overflow_error(detail::message::overflow);
     }
@@ -226,6 +241,100 @@ fixedfloat fixedfloat::round(std::uint64_t places, roundmode mode) const {
   out.digits.digits = std::move(result);
   out.isneg = isneg && !detail::allzero(out.digits.digits);
   return out;
+}
+
+namespace {
+
+// The text of a number rounded to `places` fraction places, worked out from
+// its digits without changing them.  The rounded magnitude R is the places
+// from k up (k = h - kept, kept = min(places, h)), plus one at place k when
+// rounding away: the nines from k up turn to zeros and the place above them
+// (`stop`) gains one, the carry leaving the top when every place is a nine.
+// R is written with at least one integer digit and its last `kept` digits
+// after the point, then zeros up to `places`.
+class roundedtext {
+public:
+  roundedtext(const fixedfloat& number, std::uint64_t places, roundmode mode)
+      : d_(number.digits.digits), places_(places) {
+    requireroundmode(mode);
+    requirewellformed(number);
+    const std::size_t h = number.size / 2;
+    kept_ = std::min<std::uint64_t>(places, h);
+    k_ = h - kept_;
+    const std::size_t n = d_.size();
+    up_ = kept_ < h && roundsawayat(d_, k_, mode, number.isneg);
+    stop_ = up_ ? k_ + detail::firstplacenot(d_.data() + k_, n - k_, 9) : n;
+    std::size_t used = detail::significantlength(d_.data() + k_, n - k_);
+    if (up_) {
+      used = std::max(used, stop_ - k_ + 1);
+    }
+    width_ = std::max(used, kept_ + 1);
+    negative_ = number.isneg && used != 0;
+  }
+
+  // The characters before the zeros beyond the number's own places.
+  std::size_t headlength() const {
+    return (negative_ ? 1 : 0) + width_ + (places_ > 0 ? 1 : 0);
+  }
+  std::uint64_t zeros() const { return places_ - kept_; }
+
+  char* writehead(char* out) const {
+    if (negative_) {
+      *out++ = '-';
+    }
+    for (std::size_t j = width_; j-- > 0;) {
+      *out++ = static_cast<char>('0' + at(k_ + j));
+      if (j == kept_ && places_ > 0) {
+        *out++ = '.';
+      }
+    }
+    return out;
+  }
+
+private:
+  const digitvector& d_;
+  std::uint64_t places_;
+  std::size_t kept_;
+  std::size_t k_;
+  bool up_;
+  std::size_t stop_;
+  std::size_t width_;
+  bool negative_;
+
+  // The digit of R at `place` (k or above).
+  int at(std::size_t place) const {
+    if (place >= d_.size()) {
+      return up_ && place == stop_ ? 1 : 0;
+    }
+    if (up_ && place <= stop_) {
+      return place == stop_ ? d_[place] + 1 : 0;
+    }
+    return d_[place];
+  }
+};
+
+} // namespace
+
+std::string fixedfloat::asstring(std::uint64_t places, roundmode mode) const {
+  const roundedtext text(*this, places, mode);
+  std::string out(text.headlength(), '0');
+  text.writehead(out.data());
+  // std::string refuses what it cannot hold.
+  out.append(static_cast<std::size_t>(std::min<std::uint64_t>(
+                 text.zeros(), std::numeric_limits<std::size_t>::max())),
+             '0');
+  return out;
+}
+
+std::to_chars_result to_chars(char* first, char* last, const fixedfloat& value,
+                              std::uint64_t places, roundmode mode) {
+  const roundedtext text(value, places, mode);
+  const std::size_t room = detail::room(first, last);
+  if (room < text.headlength() || room - text.headlength() < text.zeros()) {
+    return {last, std::errc::value_too_large};
+  }
+  char* const end = text.writehead(first);
+  return {std::fill_n(end, text.zeros(), '0'), std::errc{}};
 }
 
 } // namespace VELDRA

@@ -1,5 +1,6 @@
 // fixedint: storage, lifecycle, shifts, conversion and text.
 #include "digits.hpp"
+#include "instep.hpp"
 #include "logline.hpp"
 #include "messages.hpp"
 #include "veldra.hpp"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 
 namespace VELDRA {
@@ -21,7 +23,7 @@ void startnumber(fixedint& number, std::uint64_t length) {
   number.size = length;
   detail::logline("New fixedint object!");
   detail::logline("Resizing Digits to: ", length);
-  number.digits.resize(length);
+  number.digits.resize(detail::holdable(length));
   detail::logline("Done.");
 }
 
@@ -68,17 +70,24 @@ fixedint& fixedint::operator=(fixedint&& other) noexcept {
 fixedint::~fixedint() { detail::logline("Deleted fixedint object."); }
 
 void fixedint::resize(std::uint64_t length) {
+  detail::requireinstep(*this);
   detail::logline("Resize requested in fixedint.");
   detail::logline("Resizing Digits to: ", length);
-  digits.resize(length);
+  digits.resize(detail::holdable(length));
   // Only now: a length the vector cannot hold throws with size still true.
   size = length;
   detail::logline("Done.");
 }
 
-void fixedint::wholeshiftl() { detail::shiftup(digits, 1); }
+void fixedint::wholeshiftl() {
+  detail::requireinstep(*this);
+  detail::shiftup(digits, 1);
+}
 
-void fixedint::wholeshiftr() { detail::shiftdown(digits, 1); }
+void fixedint::wholeshiftr() {
+  detail::requireinstep(*this);
+  detail::shiftdown(digits, 1);
+}
 
 fixedint& fixedint::operator=(std::int64_t val) {
   const bool shouldbeneg = val < 0;
@@ -94,12 +103,13 @@ fixedint& fixedint::operator=(std::int64_t val) {
   }
   // Rebuilt at `size` places: a caller who set `size` alone is not written
   // past the end of the vector.
-  digits.resize(size);
+  digits.resize(detail::holdable(size));
   detail::wordtodigits(magnitude, digits.data(), digits.size());
   return *this;
 }
 
 std::string fixedint::asstring() const {
+  detail::requireinstep(*this);
   std::string out;
   out.reserve(digits.size() + 1);
   detail::appendtext(digits.data(), digits.size(), out);
@@ -118,6 +128,7 @@ std::string fixedint::asstring() const {
 }
 
 std::int64_t fixedint::getasstdint() const {
+  detail::requireinstep(*this);
   const std::uint64_t limit =
       static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) +
       (isneg ? 1 : 0);
@@ -136,12 +147,14 @@ std::int64_t fixedint::getasstdint() const {
 }
 
 std::vector<signed char> fixedint::getshorteneddigits() const {
+  detail::requireinstep(*this);
   const std::size_t used =
       detail::significantlength(digits.data(), digits.size());
   return std::vector<signed char>(digits.begin(), digits.begin() + used);
 }
 
 fixedint fixedint::getcopy() const {
+  detail::requireinstep(*this);
   fixedint newcopy(size);
   newcopy.isneg = isneg;
   newcopy.numsigned = numsigned;
@@ -163,6 +176,25 @@ void fixedint::flipsign() { isneg = !isneg; }
 fixedint::fixedint(std::uint64_t length, std::string_view text) {
   startnumber(*this, length);
   *this = text;
+}
+
+std::to_chars_result to_chars(char* first, char* last, const fixedint& value) {
+  detail::requireinstep(value);
+  // asstring's text: the sign, then nothing at length 0.
+  const std::vector<detail::digit>& d = value.digits;
+  const std::size_t length =
+      (value.isneg ? 1 : 0) +
+      (d.empty() ? 0 : detail::integertextlength(d.data(), d.size()));
+  if (detail::room(first, last) < length) {
+    return {last, std::errc::value_too_large};
+  }
+  if (value.isneg) {
+    *first++ = '-';
+  }
+  if (!d.empty()) {
+    first = detail::writeintegertext(d.data(), d.size(), first);
+  }
+  return {first, std::errc{}};
 }
 
 } // namespace VELDRA

@@ -1,11 +1,15 @@
 // Limb arithmetic under the digit layer.  Internal: not installed.
 //
 // A limb holds 19 decimal digits as one machine word: base 10^19, the
-// largest power of ten below 2^64, so a limb product fits unsigned __int128
-// and moving a number by whole limbs moves it by 19 decimal places.  Limb
-// arrays are least significant first, like digit arrays.
+// largest power of ten below 2^64, so a limb product fits 128 bits
+// (unsigned __int128, or wideportable where there is none) and moving a number
+// by whole limbs moves it by 19 decimal places.  Limb arrays are least
+// significant first, like digit arrays.
 #ifndef VELDRA_LIMBS_HPP
 #define VELDRA_LIMBS_HPP
+
+#include "contract.hpp"
+#include "portable.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +19,11 @@ namespace VELDRA {
 namespace detail {
 
 using limb = std::uint64_t;
+#if defined(VELDRA_HAS_INT128)
 __extension__ using widelimb = unsigned __int128;
+#else
+using widelimb = wideportable;
+#endif
 
 constexpr std::size_t limbdigits = 19;
 constexpr limb radix = 10000000000000000000u; // 10^19, top bit set
@@ -62,6 +70,7 @@ inline std::size_t limbsfor(std::size_t digits) {
 // invariant normalised divisor through its reciprocal (Moller and Granlund,
 // "Improved division by invariant integers", alg. 4).
 inline limb divnormal(limb u1, limb u0, limb d, limb dinv, limb& r) {
+  VELDRA_ASSERT(u1 < d && d >> 63 != 0);
   const widelimb q = widelimb(dinv) * u1 + (widelimb(u1 + 1) << 64 | u0);
   limb qh = static_cast<limb>(q >> 64);
   r = u0 - qh * d;

@@ -12,10 +12,12 @@
 //                 fixedfloat f(8); f = 78.9f;  f.asstring()  -> "78.9"
 //                 (f * g) truncates toward zero at four fraction digits
 //
-// Both also take exact decimal text ("19.99", "-12345678901234567890", by
-// construction, assignment or std::istream >>) and give the nearest double
-// (asdouble); fixedfloat divides, rounds by the usual modes and changes
-// length.
+// Both also take exact decimal text ("19.99", "-12345678901234567890",
+// "1.25e2", by construction, assignment, std::istream >> or from_chars), go
+// out as text (asstring, <<, to_chars, and for fixedfloat with a fixed
+// number of places), give the nearest double (asdouble) and hash for the
+// unordered containers; fixedfloat divides, rounds by the usual modes and
+// changes length.  veldra_fmt.hpp formats both with fmt.
 //
 // Every object made, resized or destroyed writes a line to the in-memory
 // trace `logstream`.  Nothing reaches the disk during a normal run: when the
@@ -27,10 +29,38 @@
 // Operators take their right operand by value and return new numbers made
 // with the default flags.  Failures throw standard exceptions with fixed
 // messages; the library catches nothing of the caller's.  One thread only.
+//
+// Out of memory, an operation throws std::bad_alloc and nothing else, and
+// never ends the process: no destructor lets an exception out, and a trace
+// line that cannot be stored is dropped and counted (see log).  The
+// operands keep the strong guarantee, left as they were, in every operation
+// but fixedfloat = float, which keeps the basic one: the number holds some
+// value, in step, and nothing leaks.  Operations that
+// change a number in place (resize, init, ++, the assignments, the carry
+// that + and - leave in the left operand) change it only once nothing can
+// fail.
+//
+// The public members of a number must agree: fixedint size ==
+// digits.size(), and for fixedfloat also size == digits.size.  Every
+// operation that reads a number whose members a caller wrote out of step
+// throws std::logic_error "Size and digits out of step!" before it makes or
+// logs anything.  fixedfloat + - / and round first check the lengths as
+// before, and keep the std::domain_error "Malformed digits!" they have
+// always thrown for digits whose count is not size.  The assignments, init,
+// the constructors, copies, moves and the sign-only flipsign and updsign
+// take such a number as it is; assigning a value (= int64_t, = text, >>,
+// = float, init) brings it back in step.
 #ifndef VELDRA_VELDRA_HPP
 #define VELDRA_VELDRA_HPP
 
+// VELDRA_EXPORT marks what a shared veldra exports: this header, and nothing
+// else.
+#include "veldra_export.hpp"
+
+#include <charconv>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -45,28 +75,44 @@ namespace VELDRA {
 using terminate_handler = void (*)();
 
 // The handler that was installed when setup() ran; never logdumper itself.
-extern terminate_handler oldtermfunc;
-// The whole trace of the process, oldest line first.  It only grows.
-extern std::stringstream logstream;
+VELDRA_EXPORT extern terminate_handler oldtermfunc;
+// The whole trace of the process, oldest line first.  It only grows, unless
+// setlogcapacity bounds it or a caller empties it (logstream.str("")).
+VELDRA_EXPORT extern std::stringstream logstream;
 // True once setup() has been entered.
-extern bool init;
+VELDRA_EXPORT extern bool init;
 
 // Appends "VELDRA [<ctime text without its newline>]: <target>\n".
-// Works before setup() and never calls it.
-void log(std::string target);
+// Works before setup() and never calls it.  Never throws: a line the trace
+// cannot take for want of memory is dropped whole and counted, and the next
+// line it can take is preceded by "Trace lines lost, out of memory: <n>".
+VELDRA_EXPORT void log(std::string target);
+
+// Bounds the trace to `bytes` characters; 0, the default, leaves it
+// unbounded.  When a line would take the trace past `bytes`, its oldest
+// whole lines are dropped first, so that it holds at most `bytes` and, as
+// far as whole lines allow, at least a quarter of them (amortised O(1) a
+// line).  A line longer than `bytes` is dropped itself.  The crash report
+// then begins with "Earlier trace lines dropped, capacity reached: <n>".
+// Takes effect from the next line; logs nothing.
+//   setlogcapacity(1 << 20);  // at most 1 MiB of trace, about 17000 lines
+VELDRA_EXPORT void setlogcapacity(std::size_t bytes);
 
 // Once per process: logs four start-up lines and installs logdumper as the
 // terminate handler, keeping the previous one in oldtermfunc.  Every
 // constructor of fixedint that takes a length calls it first.
-void setup();
+VELDRA_EXPORT void setup();
 
 // The terminate handler: logs six closing lines naming the exception in
 // flight ("UNKNOWN" when there is none), writes the trace to
 // "logs/veldra.log" (replacing it) and hands over to oldtermfunc.  It never
-// throws and never recurses.
-void logdumper();
+// throws, never recurses and needs no memory: out of memory, the closing
+// lines the trace cannot take follow it in the report.  When a capacity has
+// dropped lines, the report begins with "Earlier trace lines dropped,
+// capacity reached: <n>".
+VELDRA_EXPORT void logdumper();
 
-class fixedfloat;
+class VELDRA_EXPORT fixedfloat;
 
 // ---------------------------------------------------------------------------
 // fixedint
@@ -75,13 +121,14 @@ class fixedfloat;
 // A signed decimal integer of `size` digits.  digits[0] is the units digit.
 // The value is the magnitude, negated when `isneg`; a negative zero exists,
 // renders as "-0" and differs from zero under ==.  Every operation keeps
-// digits.size() == size; a caller writing the public members must too.
+// digits.size() == size; a caller writing the public members must too (see
+// the top of this header for what operations do otherwise).
 //
 //   fixedint(5, 123).asstring()     -> "123"   digits 3,2,1,0,0
 //   fixedint(3, 1234)               -> throws std::out_of_range
 //   fixedint(1, 7) + fixedint(1, 5) -> 2, and the left operand then holds 1
 //                                      (the carry), unless throwwhenover
-class fixedint {
+class VELDRA_EXPORT fixedint {
 public:
   bool isneg = false;
   std::uint64_t size = 0;
@@ -128,15 +175,22 @@ public:
   // numsigned false the sign of `val` is dropped and isneg kept.
   fixedint& operator=(std::int64_t val);
   // Stores a decimal text, the length unchanged: an optional '+' or '-',
-  // then one or more ASCII digits, nothing else (no spaces, separators or
-  // exponent).  "-0" gives negative zero, as asstring writes it.  Makes no
-  // number and logs nothing.  Refused, the number unchanged: more
-  // significant digits than `size` (leading zeros do not count, so "0" fits
-  // even length 0) std::out_of_range "Input int bigger than size!"; any other
-  // text, "" included, std::invalid_argument "Text is not a decimal
-  // integer!".  With numsigned false the sign is dropped and isneg kept, as
-  // for int64_t.  asstring() of a number of length 1 or more reads back equal.
-  //   n = "-007"  -> -7        n = "1e5", " 1", "+", "1.0"  -> throw
+  // one or more ASCII digits, then optionally an exponent: 'e' or 'E', an
+  // optional sign and one or more digits ("12e3", "120E-1", "1e+3").
+  // Nothing else: no spaces, separators or point.  "-0" gives negative zero,
+  // as asstring writes it.  Makes no number and logs nothing.  Refused, the
+  // number unchanged: any other text ("" and "1e" included) or a value that
+  // is no integer std::invalid_argument "Text is not a decimal integer!";
+  // more significant digits than `size` (leading zeros do not count, so "0"
+  // fits even length 0) std::out_of_range "Input int bigger than size!".  The
+  // exponent is weighed without building digits, so one of any size is
+  // decided at once.  With numsigned false the sign is dropped and isneg
+  // kept, as for int64_t.  asstring() of a number of length 1 or more reads
+  // back equal.
+  //   n = "-007"  -> -7          n = "120e-1"  -> 12     n = "0e99999"  -> 0
+  //   n = "12e-1", " 1", "+", "1.0", "1e"  -> std::invalid_argument
+  //   fixedint(3, "1e3"), fixedint(3, "1e999999999999999999")
+  //                                        -> std::out_of_range
   fixedint& operator=(std::string_view text);
   // The integer part of `val` as a number of length val.size.  The sign
   // stays behind: a negative fixedfloat gives its magnitude.
@@ -239,13 +293,40 @@ public:
 };
 
 // Writes asstring(): std::cout << fixedint(4, -42) prints -42.
-std::ostream& operator<<(std::ostream& out, const fixedint& number);
+VELDRA_EXPORT std::ostream& operator<<(std::ostream& out,
+                                       const fixedint& number);
 // Reads one whitespace-delimited token as text for operator=.  A refused
 // token sets failbit and leaves the number as it was, as for built-in
 // numbers (std::ios_base::failure only when the stream's exception mask asks
 // for it).  Logs nothing.
 //   std::istringstream in("42 4x");  in >> n  -> 42;  in >> n  -> fails, 42
-std::istream& operator>>(std::istream& in, fixedint& number);
+VELDRA_EXPORT std::istream& operator>>(std::istream& in, fixedint& number);
+
+// Reads the longest prefix of [first, last) that the text assignment's
+// grammar matches (an exponent only when digits follow its 'e'), and stores
+// it as that assignment does, the length and flags kept.  On success ptr is
+// just past the prefix and ec is std::errc{}.  Otherwise the number is
+// unchanged: std::errc::invalid_argument with ptr == first when no prefix
+// matches or its value is no integer; std::errc::result_out_of_range with
+// ptr past the prefix when it has more significant digits than `size`.
+// Never throws but std::bad_alloc; makes no number and logs nothing.
+//   "-42 apples"     -> -42, ptr at " apples"
+//   "12.5"           -> 12, ptr at ".5"
+//   "1e"             -> 1, ptr at "e"
+//   "e5", "+", ""    -> invalid_argument, ptr == first
+//   "12e-1"          -> invalid_argument, ptr == first
+//   "1234" (size 3)  -> result_out_of_range, ptr at the end
+VELDRA_EXPORT std::from_chars_result
+from_chars(const char* first, const char* last, fixedint& value);
+// Writes asstring() into [first, last): ptr past the text, ec std::errc{};
+// std::errc::value_too_large with ptr == last, nothing written, when it does
+// not fit.  Allocates nothing, makes no number, logs nothing; members out of
+// step are refused as everywhere (std::logic_error), before anything is
+// written.
+//   char b[4];  to_chars(b, b + 4, fixedint(5, -42))  -> "-42", ptr b + 3
+//               to_chars(b, b + 2, fixedint(5, -42))  -> value_too_large
+VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
+                                            const fixedint& value);
 
 // How round() treats the digits it drops (the rounding modes of the decimal
 // arithmetic standard), shown rounding to whole numbers:
@@ -271,7 +352,7 @@ enum class roundmode { down, up, halfup, halfdown, halfeven, ceiling, floor };
 //   f = 3.14159f                                 -> throws std::length_error
 //                                                   (needs 8 fraction digits)
 //   fixedfloat(7)                                -> throws std::runtime_error
-class fixedfloat {
+class VELDRA_EXPORT fixedfloat {
 public:
   fixedint digits;
   std::uint64_t size = 0;
@@ -315,7 +396,8 @@ public:
 
   // The integer `val` with a zero fraction, its sign included; only its
   // lowest h digits are kept.  std::out_of_range "Val too small for
-  // fixedfloat!" when val.size < h.
+  // fixedfloat!" when val.size < h.  Linear in the length, its trace
+  // apart: that of h products by ten, 11 lines each.
   fixedfloat& operator=(fixedint val);
   // The digits of the single-precision value itself: the fraction is scaled
   // by ten until it is integral within 0.001 (0.123f -> 0.123,
@@ -323,25 +405,38 @@ public:
   // value that is not finite, whose integer part is outside int64_t, or has
   // more than h digits; std::length_error "Fraction of float too big to fit
   // in fixedfloat!" (integer part kept) when the fraction needs more than h
-  // places.
+  // places.  Out of memory, the basic guarantee: this number may hold the
+  // integer part alone.
   fixedfloat& operator=(float val);
   // The exact value of a decimal text: an optional '+' or '-', digits, and
   // optionally '.' and more digits, at least one digit in all ("78.9",
-  // "-0.05", ".5", "5.", "5"; not "."), nothing else.  Leading zeros of the
-  // integer part and trailing zeros of the fraction do not count against h
-  // ("00012.50" fits h = 2); "-0.0" gives negative zero.  Makes no number
-  // and logs nothing; the length and the flags of `digits` stay.  Refused,
-  // the number unchanged (checked in this order): more than h integer
-  // digits std::out_of_range "Integer part of text too big to fit in
-  // fixedfloat!", more than h fraction digits std::length_error "Fraction of
-  // text too big to fit in fixedfloat!" (the float path's types), any other
-  // text std::invalid_argument "Text is not a decimal number!".  asstring()
-  // of a number reads back equal.
+  // "-0.05", ".5", "5.", "5"; not "."), then optionally an exponent: 'e' or
+  // 'E', an optional sign and one or more digits ("1.25e2", "-4E-2",
+  // "5.e+1").  Nothing else.  Leading zeros of the integer part and trailing
+  // zeros of the fraction do not count against h ("00012.50" fits h = 2,
+  // and so does "1250e-2"); "-0.0" gives negative zero.  Makes no number and
+  // logs nothing; the length and the flags of `digits` stay.  Refused, the
+  // number unchanged (checked in this order): any other text ("1e", "e5",
+  // "1e+" included) std::invalid_argument "Text is not a decimal number!";
+  // more than h integer digits std::out_of_range "Integer part of text too
+  // big to fit in fixedfloat!"; more than h fraction digits
+  // std::length_error "Fraction of text too big to fit in fixedfloat!" (the
+  // float path's types).  The exponent is weighed without building digits:
+  // "1e999999999999999999" and "1e-99999999999" are refused at once,
+  // "0e99999999999" is zero.  asstring() of a number reads back equal.
+  //   fixedfloat(8, "1.25e2")  -> 125.0     fixedfloat(8, "-4E-2")  -> -0.04
   fixedfloat& operator=(std::string_view text);
 
   // "-" when negative, the integer digits ("0" at least), ".", the fraction
   // without trailing zeros ("0" at least): "78.9", "-0.05", "5.0", "-0.0".
   std::string asstring() const;
+  // The text of to_chars with `places` below: exactly `places` fraction
+  // digits, rounded by `mode`.  Throws as to_chars does; std::length_error
+  // from std::string for more places than a string holds.  Makes no number
+  // and logs nothing.
+  //   fixedfloat(8, "19.5").asstring(2, roundmode::halfeven)    -> "19.50"
+  //   fixedfloat(8, "21.4892").asstring(1, roundmode::halfeven) -> "21.5"
+  std::string asstring(std::uint64_t places, roundmode mode) const;
   // The nearest double to the value (correctly rounded, ties to even):
   // infinity of the number's sign beyond the double range, -0.0 for a
   // negative zero.  std::domain_error "Malformed digits!" for an element
@@ -412,12 +507,62 @@ public:
 
 // Writes asstring() (which makes and logs its scratch numbers):
 // std::cout << fixedfloat(8, 0.5f) prints 0.5.
-std::ostream& operator<<(std::ostream& out, const fixedfloat& number);
+VELDRA_EXPORT std::ostream& operator<<(std::ostream& out,
+                                       const fixedfloat& number);
 // Reads one whitespace-delimited token as text for operator=, as the
 // fixedint form does: a refused token sets failbit, the number unchanged.
 //   std::istringstream("19.99") >> f  -> 19.99
-std::istream& operator>>(std::istream& in, fixedfloat& number);
+VELDRA_EXPORT std::istream& operator>>(std::istream& in, fixedfloat& number);
+
+// As the fixedint form, with the fixedfloat text grammar; result_out_of_range
+// when the integer part or the fraction has more than h digits.
+//   "19.99 EUR"  -> 19.99, ptr at " EUR"     "1.5e"  -> 1.5, ptr at "e"
+//   "0.001" at length 4 -> result_out_of_range, ptr at the end
+VELDRA_EXPORT std::from_chars_result
+from_chars(const char* first, const char* last, fixedfloat& value);
+// Writes asstring(), as the fixedint form does.
+//   fixedfloat(8, "-0.05")  -> "-0.05"       fixedfloat(0)  -> ".0"
+VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
+                                            const fixedfloat& value);
+// Writes the value with exactly `places` fraction digits: rounded by `mode`
+// as round() rounds, or padded with zeros beyond the number's own; no point
+// when `places` is 0; "-" only before a result that is not zero.  Unlike
+// round(), a carry is not cut to the length: the text holds the rounded
+// value.  Before anything is written, as round() checks them:
+// std::invalid_argument "Unknown rounding mode!" for a value outside
+// roundmode, std::domain_error "Malformed digits!" for an element outside
+// 0..9 or digits whose length is not `size`, and std::logic_error for other
+// members out of step.  value_too_large and the rest
+// as above; allocates nothing and logs nothing.
+//   fixedfloat(8, "21.4892"), 2, halfeven  -> "21.49"
+//   fixedfloat(8, "19.5"), 3, down         -> "19.500"
+//   fixedfloat(8, "-2.5"), 0, halfeven     -> "-2"
+//   fixedfloat(8, "-0.004"), 2, halfup     -> "0.00"
+//   fixedfloat(8, "9999.5"), 0, halfup     -> "10000"  (round gives 0.0)
+VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
+                                            const fixedfloat& value,
+                                            std::uint64_t places,
+                                            roundmode mode);
 
 } // namespace VELDRA
+
+// Hashes for the unordered containers, consistent with ==.  They make no
+// number and log nothing.
+namespace std {
+
+// The digits, their count included, and the sign: numbers equal under ==
+// hash alike, while 0 and -0, or one value at two lengths, need not.
+template <> struct VELDRA_EXPORT hash<VELDRA::fixedint> {
+  std::size_t operator()(const VELDRA::fixedint& number) const noexcept;
+};
+
+// By value, as == compares: one value at any length hashes alike, and so
+// do 0 and -0.  floatsigned and digits.isneg do not count.
+//   hash(fixedfloat(4, "1.5")) == hash(fixedfloat(8, "1.50"))  -> true
+template <> struct VELDRA_EXPORT hash<VELDRA::fixedfloat> {
+  std::size_t operator()(const VELDRA::fixedfloat& number) const noexcept;
+};
+
+} // namespace std
 
 #endif // VELDRA_VELDRA_HPP

@@ -1,19 +1,23 @@
 # cmake -DBUILD_DIR=... -DWORK_DIR=... -DSOURCE_DIR=... -DCONFIG=...
-#       -DGENERATOR=... -DCXX_COMPILER=... -P run_consumer.cmake
+#       -DGENERATOR=... -DCXX_COMPILER=... [-DCXX_FLAGS=...]
+#       -DLIB_DIR=<libdir> -P run_consumer.cmake
 # cmake -DBUILD_DIR=... -DWORK_DIR=... -DSOURCE_DIR=... -DCONFIG=...
-#       -DCXX_COMPILER=... -DPKG_CONFIG=... -DPC_DIR=<libdir>/pkgconfig
-#       -P run_consumer.cmake
+#       -DCXX_COMPILER=... [-DCXX_FLAGS=...] -DLIB_DIR=<libdir>
+#       -DPKG_CONFIG=... -DPC_DIR=<libdir>/pkgconfig -P run_consumer.cmake
 #
 # Installs the veldra build in BUILD_DIR into WORK_DIR/prefix, then builds
 # the program in SOURCE_DIR against it and runs it: as a CMake project
 # through find_package, or, given PKG_CONFIG, as its main.cpp alone with
-#   CXX_COMPILER main.cpp $(pkg-config --cflags --libs veldra)
+#   CXX_COMPILER CXX_FLAGS main.cpp $(pkg-config --cflags --libs veldra)
+# CXX_FLAGS are the build's own (-stdlib=libc++, say), which a consumer
+# needs too.  A shared veldra is found at run time through the prefix.
 if(DEFINED PKG_CONFIG)
   set(required PKG_CONFIG PC_DIR)
 else()
   set(required GENERATOR)
 endif()
-foreach(var IN ITEMS BUILD_DIR WORK_DIR SOURCE_DIR CXX_COMPILER ${required})
+foreach(var IN ITEMS BUILD_DIR WORK_DIR SOURCE_DIR CXX_COMPILER LIB_DIR
+                    ${required})
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "run_consumer.cmake: ${var} not set")
   endif()
@@ -50,12 +54,22 @@ function(check_found_in_prefix found)
   endif()
 endfunction()
 
+# The system's fmt is built for the system's compiler flags: a consumer
+# built with flags of its own (-stdlib=libc++) goes without it.
+if(CXX_FLAGS)
+  set(without_fmt -DCMAKE_DISABLE_FIND_PACKAGE_fmt=ON)
+else()
+  set(without_fmt "")
+endif()
+
 function(build_with_cmake)
   step("configure consumer" ${CMAKE_COMMAND}
     -S ${SOURCE_DIR} -B ${consumer_build} -G ${GENERATOR}
     -DCMAKE_BUILD_TYPE=${CONFIG}
     -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
     -DCMAKE_PREFIX_PATH=${prefix}
+    ${without_fmt}
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
   file(STRINGS ${consumer_build}/CMakeCache.txt found REGEX "^veldra_DIR:")
   string(REGEX REPLACE "^[^=]*=" "" found "${found}")
@@ -77,9 +91,9 @@ function(build_with_pkgconfig)
   check_found_in_prefix("${includedir}")
   file(MAKE_DIRECTORY ${consumer_build})
   step("build consumer" ${env} sh -c
-    "\"$0\" -o \"$1\" \"$2\" $(\"$3\" --cflags --libs veldra)"
+    "\"$0\" $4 -o \"$1\" \"$2\" $(\"$3\" --cflags --libs veldra)"
     ${CXX_COMPILER} ${consumer_build}/consumer ${SOURCE_DIR}/main.cpp
-    ${PKG_CONFIG})
+    ${PKG_CONFIG} "${CXX_FLAGS}")
 endfunction()
 
 step("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix}
@@ -92,4 +106,5 @@ endif()
 find_program(consumer_exe consumer
   PATHS ${consumer_build} ${consumer_build}/${CONFIG} NO_DEFAULT_PATH
   NO_CACHE REQUIRED)
-step("run consumer" ${consumer_exe})
+step("run consumer" ${CMAKE_COMMAND} -E env
+  "LD_LIBRARY_PATH=${prefix}/${LIB_DIR}" ${consumer_exe})

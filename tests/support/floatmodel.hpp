@@ -110,6 +110,26 @@ inline std::string fixedtext(const floatstate& s) {
   return out + digits;
 }
 
+// The text of the signed scaled value v (v / 10^h) with exactly `places`
+// fraction digits; v is a multiple of 10^(h - places) when places < h.
+inline std::string placestext(bigint v, unsigned long h, unsigned long places) {
+  if (places < h) {
+    v = quotient(v, powerof10(h - places));
+  } else {
+    mpz_mul(v.get(), v.get(), powerof10(places - h).get());
+  }
+  const bool negative = mpz_sgn(v.get()) < 0;
+  mpz_abs(v.get(), v.get());
+  std::string digits = v.str();
+  if (digits.size() <= places) {
+    digits.insert(0, places + 1 - digits.size(), '0');
+  }
+  if (places > 0) {
+    digits.insert(digits.size() - places, ".");
+  }
+  return (negative ? "-" : "") + digits;
+}
+
 } // namespace veldratest
 
 #endif // VELDRA_TESTS_FLOATMODEL_HPP

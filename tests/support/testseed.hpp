@@ -13,9 +13,36 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace veldratest {
+
+// The path of this test program.
+inline std::string programpath() {
+#if defined(_WIN32)
+  char program[MAX_PATH] = "<test program>";
+  ::GetModuleFileNameA(nullptr, program, sizeof program);
+#else
+  char program[PATH_MAX] = "<test program>";
+  const ssize_t length =
+      ::readlink("/proc/self/exe", program, sizeof program - 1);
+  if (length > 0) {
+    program[length] = '\0';
+  }
+#endif
+  return program;
+}
 
 class testseed {
 public:
@@ -46,12 +73,6 @@ private:
   }
 
   static std::string rerun(std::uint64_t seed) {
-    char program[PATH_MAX] = "<test program>";
-    const ssize_t length =
-        ::readlink("/proc/self/exe", program, sizeof program - 1);
-    if (length > 0) {
-      program[length] = '\0';
-    }
     const testing::TestInfo* test =
         testing::UnitTest::GetInstance()->current_test_info();
     const std::string filter =
@@ -60,7 +81,7 @@ private:
                               test->test_suite_name() + "." + test->name();
     const std::string number = std::to_string(seed);
     return "seed " + number + ": rerun with VELDRA_TEST_SEED=" + number + " " +
-           program + filter;
+           programpath() + filter;
   }
 };
 
