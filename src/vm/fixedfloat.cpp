@@ -180,6 +180,7 @@ fixedfloat& fixedfloat::operator=(fixedint val) {
   // ten made and logged it; the top place drops out each time.
   val.resize(size);
   const bool negative = val.isneg;
+  val.isneg = false;
   multiplybytens(val, h);
   digits = std::move(val);
   isneg = negative;
