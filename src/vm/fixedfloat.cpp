@@ -104,7 +104,8 @@ void multiplybytens(fixedint& number, std::uint64_t steps) {
   std::vector<detail::digit> next;
   for (; steps > 0 && !detail::wellformed(d.data(), d.size()); --steps) {
     next.resize(d.size());
-    detail::multiply(d.data(), d.size(), ten, 2, next.data(), next.size());
+    detail::multiplydigits(d.data(), d.size(), ten, 2, next.data(),
+                           next.size());
     d.swap(next);
   }
   detail::shiftup(d, steps);

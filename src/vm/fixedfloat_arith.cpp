@@ -34,9 +34,9 @@ fixedfloat fixedfloat::operator*(fixedfloat x) const {
     heap.resize(h + size);
     product = heap.data();
   }
-  detail::multiply(digits.digits.data(), digits.digits.size(),
-                   x.digits.digits.data(), x.digits.digits.size(), product,
-                   h + size);
+  detail::multiplydigits(digits.digits.data(), digits.digits.size(),
+                         x.digits.digits.data(), x.digits.digits.size(),
+                         product, h + size);
   std::copy(product + h, product + h + size, out.digits.digits.begin());
   out.isneg = floatsigned && isneg != x.isneg;
   detail::logline("Done.");

@@ -168,8 +168,8 @@ fixedint fixedint::operator*(fixedint x) const {
   requireequallengths(*this, x);
   fixedint result(size + x.size);
   result = std::int64_t{0};
-  detail::multiply(digits.data(), size, x.digits.data(), x.size,
-                   result.digits.data(), size);
+  detail::multiplydigits(digits.data(), size, x.digits.data(), x.size,
+                         result.digits.data(), size);
   result.isneg = numsigned && isneg != x.isneg;
   result.resize(size);
   return result;

@@ -65,8 +65,8 @@ void unpacklimbs(const limb* x, std::size_t k, digit* d, std::size_t n) {
 // Products
 // ---------------------------------------------------------------------------
 
-void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
-                 digit* out, std::size_t outlen) {
+void multiplybylimbs(const digit* a, std::size_t na, const digit* b,
+                     std::size_t nb, digit* out, std::size_t outlen) {
   VELDRA_ASSERT(wellformed(a, na) && wellformed(b, nb));
   VELDRA_ASSERT(!overlap(out, outlen, a, na) && !overlap(out, outlen, b, nb));
   // Places at or above outlen in a factor do not reach the result.
@@ -246,13 +246,13 @@ void multiplyplaces(const digit* a, std::size_t na, const digit* b,
   }
 }
 
-void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
-              digit* out, std::size_t outlen) {
+void multiplydigits(const digit* a, std::size_t na, const digit* b,
+                    std::size_t nb, digit* out, std::size_t outlen) {
   VELDRA_ASSERT(!overlap(out, outlen, a, na) && !overlap(out, outlen, b, nb));
   na = significantlength(a, na);
   nb = significantlength(b, nb);
   if (wellformed(a, na) && wellformed(b, nb)) {
-    multiplylow(a, na, b, nb, out, outlen);
+    multiplybylimbs(a, na, b, nb, out, outlen);
     return;
   }
   std::vector<digit> full(na + nb);
