@@ -1,5 +1,6 @@
 // The crash report that the terminate handler writes: the trace and its
 // closing lines, to logs/veldra.log.
+#include "trace.hpp"
 #include "tracestore.hpp"
 #include "veldra.hpp"
 
@@ -27,9 +28,6 @@ namespace VELDRA {
 namespace {
 
 using detail::stored;
-
-constexpr std::string_view droppedlines =
-    "Earlier trace lines dropped, capacity reached: ";
 
 // The crash report runs when memory may be gone, so nothing on its path
 // allocates: the report is written with the system's own file calls from
@@ -159,7 +157,8 @@ public:
 
   void write(int fd) const noexcept {
     if (const std::uint64_t dropped = detail::droppedcount(); dropped != 0) {
-      writeline(fd, droppedlines, detail::counttext(dropped).view());
+      writeline(fd, detail::trace::droppedlines,
+                detail::counttext(dropped).view());
     }
     writetrace(fd, tracelength());
     for (std::size_t i = 0; i < waiting_; ++i) {
@@ -196,18 +195,18 @@ void logdumper() {
   reporting = true;
 
   closinglines closing;
-  closing.add("Terminate called. Preparing report.");
+  closing.add(detail::trace::reportstart);
   // A report that cannot be opened is simply not written.
   const int dump = openreport();
-  closing.add("Opened File.");
-  closing.add("Rethrowing exception and getting type.");
+  closing.add(detail::trace::reportopened);
+  closing.add(detail::trace::reportrethrow);
 
   const char* excptype = "UNKNOWN";
   const char* message = "UNKNOWN";
   describecurrentexception(excptype, message);
-  closing.add("Exception type: ", excptype);
-  closing.add("what(): ", message);
-  closing.add("--- LOG END: NO FURTHER MESSAGES ---");
+  closing.add(detail::trace::reporttype, excptype);
+  closing.add(detail::trace::reportwhat, message);
+  closing.add(detail::trace::reportend);
 
   if (dump >= 0) {
     closing.write(dump);

@@ -1,6 +1,7 @@
 // The process-wide trace and the once-only module set-up.  The crash report
 // that the terminate handler writes is in crashreport.cpp.
 #include "logline.hpp"
+#include "trace.hpp"
 #include "tracestore.hpp"
 #include "veldra.hpp"
 
@@ -145,8 +146,6 @@ struct tracebounds {
   std::size_t size;
 };
 tracebounds bounds; // constant-initialised, as prefix is
-
-constexpr std::string_view lostlines = "Trace lines lost, out of memory: ";
 
 // The trace's buffer through the protected members every stream buffer
 // has: the text written so far and the room behind it, into which a line
@@ -399,7 +398,8 @@ stored storewithin(std::string_view message, std::string_view tail) noexcept {
 // The line after the count of lines lost before it, within the capacity.
 stored storebounded(std::string_view message, std::string_view tail) noexcept {
   if (bounds.lost != 0) {
-    const stored count = storewithin(lostlines, counttext(bounds.lost).view());
+    const stored count =
+        storewithin(detail::trace::lostlines, counttext(bounds.lost).view());
     if (count != stored::yes) {
       return count;
     }
@@ -476,16 +476,16 @@ void setup() {
   if (init) {
     return;
   }
-  detail::logline("First fixedint/fixedfloat object created!");
-  detail::logline("Start Initialization of Veldra Arithmetic module.");
+  detail::logline(detail::trace::firstnumber);
+  detail::logline(detail::trace::startsetup);
   init = true;
-  detail::logline("Setting up log dumper...");
+  detail::logline(detail::trace::settingdumper);
   // A caller that cleared `init` must not make the report hand over to
   // itself.
   const terminate_handler previous = std::set_terminate(logdumper);
   if (previous != logdumper) {
     oldtermfunc = previous;
   }
-  detail::logline("Done. Init Successful");
+  detail::logline(detail::trace::setupdone);
 }
 } // namespace VELDRA
