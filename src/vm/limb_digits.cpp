@@ -164,7 +164,7 @@ limb raiseword(limb x, std::uint64_t e, Reduction reduced) {
     return 1;
   }
   limb result = x;
-  for (int bit = 62 - __builtin_clzll(e); bit >= 0; --bit) {
+  for (int bit = 62 - leadingzeros(e); bit >= 0; --bit) {
     result = reduced(widelimb(result) * result);
     if ((e >> bit & 1) != 0) {
       result = reduced(widelimb(result) * x);
