@@ -179,8 +179,6 @@ fixedfloat& fixedfloat::operator=(fixedint val) {
   // number is untouched.  Into the integer half, as h multiplications by
   // ten made and logged it; the top place drops out each time.
   val.resize(size);
-  // The sign moves out of the digits, as updsign moves it, also when there
-  // is no integer place to fill and no product clears it.
   const bool negative = val.isneg;
   val.isneg = false;
   multiplybytens(val, h);
