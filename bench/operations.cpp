@@ -356,7 +356,7 @@ void registeroperations() {
   registeroperation<fixedfloatround>("fixedfloat round", 32768);
   registeroperation<fixedfloatresize>("fixedfloat resize", 32768);
   registeroperation<fixedfloatmixedsum>("fixedfloat + (mixed signs)", 32768,
-                                        true, timegmpdifference);
+                                        floorlength, timegmpdifference);
   registeroperation<fixedfloatdifference>("fixedfloat -", 32768, floorlength,
                                           timegmpdifference);
   registeroperation<fixedfloatfromfloat>("fixedfloat = float", 32768, 32768);
