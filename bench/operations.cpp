@@ -242,6 +242,17 @@ struct loglinecall {
   void operator()() { VELDRA::detail::logline(longmessage); }
 };
 
+// The same with the trace bounded: it drops its oldest lines as it goes,
+// several times per batch.
+struct loglinebounded {
+  static constexpr std::size_t capacity = std::size_t{1} << 20;
+  explicit loglinebounded(std::size_t) { VELDRA::setlogcapacity(capacity); }
+  loglinebounded(const loglinebounded&) = delete;
+  loglinebounded& operator=(const loglinebounded&) = delete;
+  ~loglinebounded() { VELDRA::setlogcapacity(0); }
+  void operator()() { VELDRA::detail::logline(longmessage); }
+};
+
 void reportprofile(benchmark::State& state, const profile& measured) {
   state.counters["lines"] = static_cast<double>(measured.lines.size());
   state.counters["heap_peak_bytes"] =
@@ -313,6 +324,8 @@ void registeroperations() {
   registeroperation<logcall<shortmessage>>("log, 5-character message",
                                            floorlength);
   registeroperation<loglinecall>("log, internal entry", floorlength);
+  registeroperation<loglinebounded>("log, internal entry, 1 MiB capacity",
+                                    floorlength);
   registeroperation<fixedintsum>("fixedint +", 32768, true, timegmpsum);
   registeroperation<fixedintmixedsum>("fixedint + (mixed signs)", 32768, true,
                                       timegmpdifference);

@@ -119,6 +119,7 @@ private:
         {1, [](session& s) { s.addsub(s.input_.ConsumeBool()); }},
         {1, [](session& s) { s.compare(); }},
         {2, [](session& s) { s.copies(); }},
+        {1, [](session& s) { s.outofstep(); }},
     };
     runweighted(*this, input_, operations);
   }
@@ -384,6 +385,34 @@ private:
   }
 
   // getcopy, abs and flipsign.
+  // Every operation that reads a number refuses the one x written out of
+  // step, on either side; + - / and round first say "Malformed digits!"
+  // for digits that do not match the length, and the length checks come
+  // first, as before.
+  void outofstep() {
+    using reading = void (*)(fixedfloat&, fixedfloat&);
+    static constexpr reading readings[] = {
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x * y); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y * x); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x / y); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y + x); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x - y); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(x == y); },
+        [](fixedfloat& x, fixedfloat& y) { static_cast<void>(y < x); },
+        [](fixedfloat& x, fixedfloat&) {
+          static_cast<void>(x.round(1, VELDRA::roundmode::up));
+        },
+        [](fixedfloat& x, fixedfloat&) { x.resize(2); },
+        [](fixedfloat& x, fixedfloat&) { static_cast<void>(x.asstring()); },
+        [](fixedfloat& x, fixedfloat&) { static_cast<void>(x.getintpart()); },
+        [](fixedfloat& x, fixedfloat&) { fixedint(0) = x; },
+    };
+    const std::size_t left = slot();
+    readskewed<state>(
+        input_, pool_[left], pick(), readings,
+        {failure::outofstep, failure::malformeddigits, failure::floatsizes});
+  }
+
   void copies() {
     fixedfloat& n = pick();
     const state s(n);

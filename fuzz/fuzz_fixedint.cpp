@@ -148,6 +148,7 @@ private:
         {1, [](session& s) { s.divide(s.input_.ConsumeBool()); }},
         {1, [](session& s) { s.power(); }},
         {2, [](session& s) { s.shiftby(s.input_.ConsumeBool()); }},
+        {1, [](session& s) { s.outofstep(); }},
     };
     runweighted(*this, input_, operations);
   }
@@ -511,6 +512,30 @@ private:
     checknew(*run.result, x.size, shifted(x.digits, places, up), x.isneg,
              "<< or >> moved the digits wrongly");
     keep(run);
+  }
+
+  // Every operation that reads a number refuses the one x written out of
+  // step, on either side.
+  void outofstep() {
+    using reading = void (*)(fixedint&, fixedint&);
+    static constexpr reading readings[] = {
+        [](fixedint& x, fixedint& y) { static_cast<void>(x + y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y - x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y * x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(x / y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y % x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(x ^ y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y << x); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(x == y); },
+        [](fixedint& x, fixedint& y) { static_cast<void>(y < x); },
+        [](fixedint& x, fixedint&) { ++x; },
+        [](fixedint& x, fixedint&) { x.resize(1); },
+        [](fixedint& x, fixedint&) { static_cast<void>(x.asstring()); },
+        [](fixedint& x, fixedint&) { static_cast<void>(x.asdouble()); },
+        [](fixedint& x, fixedint&) { static_cast<void>(x.abs()); },
+    };
+    const fixedint& x = pick(); // picked before y
+    readskewed<state>(input_, x, pick(), readings, {failure::outofstep});
   }
 
   void copies() {

@@ -263,6 +263,8 @@ private:
         {1, [](session& s) { s.resizepoint(); }},
         {2, [](session& s) { s.fromchars(s.number_); }},
         {2, [](session& s) { s.fromchars(s.point_); }},
+        {1, [](session& s) { s.assignskewed(s.number_); }},
+        {1, [](session& s) { s.assignskewed(s.point_); }},
     };
     runweighted(*this, input_, operations);
   }
@@ -312,6 +314,13 @@ private:
     } else {
       check(snapshot(n) == before, "a refused text changed the number");
     }
+  }
+
+  // Text assignment rebuilds the digits at the number's length, bringing a
+  // number written out of step back in step, or refuses and leaves it.
+  template <class Number> void assignskewed(Number n) {
+    skew(input_, n);
+    assign(n);
   }
 
   template <class Number> void stream(Number& n) {

@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 namespace veldrafuzz {
@@ -54,6 +55,7 @@ enum class failure {
   textintpart,      // fixedfloat text
   textfraction,     // fixedfloat text
   unknownroundmode, // fixedfloat round
+  outofstep,        // any operation reading a number written out of step
 };
 
 struct documentedfailure {
@@ -101,6 +103,8 @@ inline const documentedfailure documented[] = {
      "Fraction of text too big to fit in fixedfloat!"},
     {failure::unknownroundmode, typeid(std::invalid_argument),
      "Unknown rounding mode!"},
+    {failure::outofstep, typeid(std::logic_error),
+     "Size and digits out of step!"},
 };
 
 // A finding: say what and stop, so libFuzzer keeps the input.
@@ -229,6 +233,44 @@ inline void poke(fuzzinput& input, digitvector& digits) {
   const auto place =
       input.ConsumeIntegralInRange<std::size_t>(0, digits.size() - 1);
   digits[place] = input.ConsumeIntegral<signed char>();
+}
+
+// The members of a number in step written out of step, as a caller may
+// write them: the length alone or the digits alone (a fixedfloat's own
+// length stays even, as text assignment expects).
+inline void skew(fuzzinput& input, VELDRA::fixedint& n) {
+  const auto length = input.ConsumeIntegralInRange<std::uint64_t>(0, 80);
+  if (input.ConsumeBool()) {
+    n.size = length == n.size ? length + 1 : length;
+  } else {
+    n.digits.resize(length == n.size ? length + 1 : length);
+  }
+}
+
+inline void skew(fuzzinput& input, VELDRA::fixedfloat& n) {
+  if (input.ConsumeBool()) {
+    n.size = 2 * input.ConsumeIntegralInRange<std::uint64_t>(0, 40) + 2;
+    n.size = n.size == n.digits.size ? 0 : n.size;
+  } else {
+    skew(input, n.digits);
+  }
+}
+
+// One of `readings` on x, a copy of a number written out of step here, and
+// y: refused with one of the failures `allowed` (failure::outofstep, or a
+// check that comes first), neither changed.
+template <class State, class Number, std::size_t count>
+void readskewed(fuzzinput& input, Number x, Number y,
+                void (*const (&readings)[count])(Number&, Number&),
+                std::initializer_list<failure> allowed) {
+  skew(input, x);
+  const State a(x);
+  const State b(y);
+  const auto read =
+      readings[input.ConsumeIntegralInRange<std::size_t>(0, count - 1)];
+  check(attempt([&] { read(x, y); }, allowed) != failure::none,
+        "a number out of step was not refused");
+  check(State(x) == a && State(y) == b, "a refused operation changed a number");
 }
 
 // Decimal digits of |val|; 0 has one.

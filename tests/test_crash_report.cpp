@@ -185,6 +185,30 @@ TEST(CrashReport, HoldsWhatCameAfterTheTraceWasEmptied) {
                                                "after emptying")})}});
 }
 
+// With a capacity the report begins with the count of the lines it
+// dropped: with those it holds, every line the process wrote.
+TEST(CrashReport, CountsTheLinesACapacityDropped) {
+  constexpr std::size_t linecount = 200;
+  const childrun run = runinchild([] {
+    VELDRA::setlogcapacity(2000);
+    makeonenumber();
+    for (std::size_t i = 0; i < linecount; ++i) {
+      VELDRA::log("line " + std::to_string(i));
+    }
+    std::terminate();
+  });
+  EXPECT_TRUE(run.abortedbysignal(SIGABRT));
+  const lines report = messages(run.report());
+  const std::string counted = "Earlier trace lines dropped, capacity reached: ";
+  ASSERT_GT(report.size(), 7U);
+  ASSERT_EQ(report.front().rfind(counted, 0), 0U) << report.front();
+  const std::size_t dropped = std::stoul(report.front().substr(counted.size()));
+  EXPECT_EQ(dropped + report.size() - 1,
+            setuplines().size() + 4 + linecount + closinglines("", "").size());
+  EXPECT_EQ(lines(report.end() - 7, report.end()),
+            concat({{"line 199"}, closinglines("UNKNOWN", "UNKNOWN")}));
+}
+
 // With no exception in flight: terminate with a number alive, over an
 // earlier report, and after an earlier handler that returns or calls
 // terminate again, which runs once the report is on disk and cannot keep

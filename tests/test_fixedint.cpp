@@ -1,5 +1,6 @@
 // fixedint storage: made from machine integers, resized, copied, read back as
 // text, int64_t and double, and the trace each writes or must not write.
+#include "support/floatmodel.hpp"
 #include "support/numbers.hpp"
 #include "support/testseed.hpp"
 #include "support/tracecapture.hpp"
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -230,3 +232,102 @@ TEST(FixedintAsdouble, TiesToEvenOverflowsAndRefusesMalformedDigits) {
 }
 
 } // namespace
+
+// Members a caller wrote out of step, each way on both classes.  An
+// operation reading a number refuses it before making or logging anything
+// (only its callers' copies go); fixedfloat + - / and round keep "Malformed
+// digits!" for digits that do not match size.  Writing a whole value puts
+// the number back in step.
+TEST(OutOfStep, ReadingRefusesWritingAValueRebuilds) {
+  using VELDRA::fixedfloat;
+  struct numbers {
+    fixedint a{8, 42};
+    fixedfloat b{8, "12.5"};
+    fixedfloat ok{8}; // in step
+    char text[64] = "7";
+  };
+  enum outcome { refused, malformedfirst, rebuilt };
+  // clang-format off
+#define OUTOFSTEP(expected, ...) \
+  {#__VA_ARGS__, expected, [](numbers& n) { static_cast<void>(__VA_ARGS__); }}
+  // clang-format on
+  const struct {
+    const char* op;
+    outcome expected;
+    void (*run)(numbers&);
+  } cases[] = {
+      OUTOFSTEP(refused, n.a + n.a),
+      OUTOFSTEP(refused, n.a - n.a),
+      OUTOFSTEP(refused, n.a * n.a),
+      OUTOFSTEP(refused, n.a / n.a),
+      OUTOFSTEP(refused, n.a ^ n.a),
+      OUTOFSTEP(refused, n.a << n.a),
+      OUTOFSTEP(refused, n.a == n.a),
+      OUTOFSTEP(refused, n.a < n.a),
+      OUTOFSTEP(refused, ++n.a),
+      OUTOFSTEP(refused, n.a.resize(4)),
+      OUTOFSTEP(refused, n.a.asstring()),
+      OUTOFSTEP(refused, n.a.asdouble()),
+      OUTOFSTEP(refused, n.a.getcopy()),
+      OUTOFSTEP(refused, VELDRA::to_chars(n.text, n.text + 64, n.a)),
+      OUTOFSTEP(refused, n.ok = n.a),
+      OUTOFSTEP(refused, n.b * n.b),
+      OUTOFSTEP(malformedfirst, n.b / n.b),
+      OUTOFSTEP(malformedfirst, n.b + n.b),
+      OUTOFSTEP(malformedfirst, n.b.round(1, VELDRA::roundmode::up)),
+      OUTOFSTEP(refused, n.b == n.b),
+      OUTOFSTEP(refused, n.b.resize(4)),
+      OUTOFSTEP(refused, n.b.asstring()),
+      OUTOFSTEP(refused, VELDRA::to_chars(n.text, n.text + 64, n.b)),
+      OUTOFSTEP(malformedfirst, n.b.asstring(1, VELDRA::roundmode::up)),
+      OUTOFSTEP(malformedfirst, VELDRA::to_chars(n.text, n.text + 64, n.b, 1,
+                                                 VELDRA::roundmode::up)),
+      OUTOFSTEP(refused, n.b.getintpart()),
+      OUTOFSTEP(refused, n.ok.digits = n.b),
+      OUTOFSTEP(rebuilt, n.a = 7, n.b = "1.5"),
+      OUTOFSTEP(rebuilt, n.a = "7", n.b.init(8)),
+      OUTOFSTEP(rebuilt, std::istringstream("7 1.5") >> n.a >> n.b),
+      OUTOFSTEP(rebuilt, n.a = 7, n.b = 1.5f),
+      OUTOFSTEP(rebuilt, VELDRA::from_chars(n.text, n.text + 1, n.a),
+                VELDRA::from_chars(n.text, n.text + 1, n.b)),
+  };
+#undef OUTOFSTEP
+  const struct {
+    const char* name;
+    void (*skew)(numbers&);
+  } ways[] = {
+      {"size set alone", [](numbers& n) { n.a.size += 3, n.b.size += 2; }},
+      {"digits resized alone",
+       [](numbers& n) { n.a.digits.resize(2), n.b.digits.digits.resize(12); }},
+      {"size of a fixedfloat's digits set alone",
+       [](numbers& n) { n.a.size -= 1, n.b.digits.size += 2; }},
+  };
+  for (const auto& way : ways) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.op) + ", " + way.name);
+      numbers n;
+      way.skew(n);
+      const intstate a(n.a);
+      const floatstate b(n.b);
+      const bool shortdigits = n.b.digits.digits.size() != n.b.size;
+      tracecapture cap;
+      if (c.expected == rebuilt) {
+        c.run(n);
+        EXPECT_TRUE(n.a.digits.size() == n.a.size &&
+                    n.b.digits.size == n.b.size &&
+                    n.b.digits.digits.size() == n.b.size);
+        continue;
+      }
+      EXPECT_EQ(whatof<std::logic_error>([&] { c.run(n); }),
+                c.expected == malformedfirst && shortdigits
+                    ? "Malformed digits!"
+                    : "Size and digits out of step!");
+      EXPECT_TRUE(intstate(n.a) == a && floatstate(n.b) == b);
+      for (const std::string& line : cap.lines()) {
+        EXPECT_TRUE(line == "Deleted fixedint object." ||
+                    line == "Deleting fixedfloat object!")
+            << line;
+      }
+    }
+  }
+}

@@ -266,4 +266,24 @@ TEST(Power, ZerosOnesAndShortBases) {
   EXPECT_EQ(out, digits{7}); // no places, nothing written
 }
 
+// The preconditions the kernels state, checked where the build keeps
+// assertions: a call that breaks one ends the process naming it.
+TEST(Contracts, ABrokenPreconditionAbortsNamingIt) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "VELDRA_ASSERT is compiled out of this build";
+#else
+  limbs u{1, 2, 3, 4}, w(8), t(64);
+  digits d{1, 2, 3, 4}, q(4);
+  const digits zero{0, 0}, malformed{12, 1};
+  EXPECT_DEATH(lowproduct(u.data(), 3, u.data() + 3, 1, w.data(), 2, t.data()),
+               "contract broken: m <= k");
+  EXPECT_DEATH(addplaces(d.data(), d.data(), d.data() + 1, 3),
+               "contract broken: !overlap");
+  EXPECT_DEATH(divide(d.data(), 4, zero.data(), 2, q.data(), 4, nullptr, 0),
+               "contract broken: n > 0");
+  EXPECT_DEATH(multiplylow(malformed.data(), 2, d.data(), 4, q.data(), 4),
+               "contract broken: wellformed");
+#endif
+}
+
 } // namespace

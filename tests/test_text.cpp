@@ -335,17 +335,6 @@ void expecttochars(const Number& number, const std::string& text) {
   }
 }
 
-// Digits out of step with the length are read as == reads them.
-TEST(TextOutput, ToCharsOfDigitsOutOfStep) {
-  fixedfloat f(8);
-  f.digits.digits = {5, 0};
-  expecttochars(f, "0.0005");
-  f.digits.digits = {0, 0, 0, 0, 1, 0, 0, 0, 0, 2};
-  expecttochars(f, "200001.0");
-  EXPECT_EQ(std::hash<fixedfloat>{}(f),
-            std::hash<fixedfloat>{}(fixedfloat(12, "200001")));
-}
-
 // Equal values hash alike in the comparison tests; here, others spread.
 TEST(Hashing, EqualValuesShareAKeyAndOthersSpread) {
   std::unordered_set<fixedfloat> prices;

@@ -5,6 +5,7 @@
 
 #include "veldra.hpp"
 
+#include <algorithm>
 #include <ctime>
 #include <exception>
 #include <iostream>
@@ -107,3 +108,37 @@ TEST(Setup, InstallsTheReportAndKeepsThePreviousHandler) {
 }
 
 } // namespace
+
+// With a capacity the trace keeps the newest whole lines, in order: never
+// more than the capacity and, once it has dropped some, at least a quarter
+// of it.  A line longer than the capacity is dropped itself.
+TEST(TraceCapacity, KeepsTheNewestWholeLinesWithinIt) {
+  for (const std::size_t capacity : {100, 1000, 4096}) {
+    SCOPED_TRACE(capacity);
+    tracecapture capture;
+    VELDRA::setlogcapacity(capacity);
+    lines sent;
+    std::size_t written = 0;
+    for (int i = 0; i < 300 && !HasFailure(); ++i) {
+      sent.push_back(std::to_string(i) + std::string(i % 37, 'x'));
+      VELDRA::log(sent.back());
+      written += prefixlength + sent.back().size() + 1;
+      const std::string trace = VELDRA::logstream.str();
+      const lines kept = capture.lines();
+      EXPECT_LE(trace.size(), capacity);
+      EXPECT_GE(trace.size(), std::min(written, capacity / 4));
+      EXPECT_EQ(kept, lines(sent.end() - kept.size(), sent.end()));
+    }
+    const std::string before = VELDRA::logstream.str();
+    VELDRA::log(std::string(capacity, 'y'));
+    EXPECT_EQ(VELDRA::logstream.str(), before);
+    // A line holding the quarter's mark that would keep too much goes too.
+    VELDRA::log(std::string(capacity - 100, 'z'));
+    VELDRA::log(std::string(40, 'w'));
+    EXPECT_EQ(capture.lines(), lines{std::string(40, 'w')});
+  }
+  VELDRA::setlogcapacity(30); // below any line: the trace goes down to it
+  VELDRA::log("dropped");
+  EXPECT_EQ(VELDRA::logstream.str(), "");
+  VELDRA::setlogcapacity(0);
+}

@@ -3,6 +3,7 @@
 // arrays, which pack the digits into limbs of base 10^19, multiply the limbs
 // and unpack the places they keep.
 #include "digits.hpp"
+#include "contract.hpp"
 #include "limbs.hpp"
 #include "messages.hpp"
 
@@ -317,6 +318,7 @@ void wordtodigits(std::uint64_t v, digit* d, std::size_t n) {
 }
 
 std::uint64_t digitstoword(const digit* d, std::size_t n) {
+  VELDRA_ASSERT(n <= limbdigits && wellformed(d, n));
   // The top n mod 8 places first, then eight at a time.
   size_t top = n - n % 8;
   word value = eightvalue(loadtop(d, n, n % 8));
@@ -355,6 +357,7 @@ wordread readword(const digit* d, std::size_t n, std::uint64_t limit,
 }
 
 void packlimbs(const digit* d, std::size_t n, limb* x) {
+  VELDRA_ASSERT(wellformed(d, n));
   for (; n >= limbdigits; d += limbdigits, n -= limbdigits) {
     *x++ = limbvalue(d);
   }
@@ -513,17 +516,29 @@ int carryfromborrow(int borrow) {
   return borrow == notdigits ? notdigits : 1 - borrow;
 }
 
+// The kernels' preconditions: out is a or b itself or apart from both, and
+// the carry or borrow in is 0 or 1.
+bool kernelarguments(const digit* a, const digit* b, const digit* out, size_t n,
+                     int carry) {
+  const auto apart = [out, n](const digit* in) {
+    return out == in || !overlap(out, n, in, n);
+  };
+  return apart(a) && apart(b) && (carry == 0 || carry == 1);
+}
+
 } // namespace
 
 namespace kernel {
 
 int addportable(const digit* a, const digit* b, digit* out, std::size_t n,
                 int carry) {
+  VELDRA_ASSERT(kernelarguments(a, b, out, n, carry));
   return carryfromborrow(subtractwords<true>(a, b, out, n, 1 - carry));
 }
 
 int subtractportable(const digit* a, const digit* b, digit* out, std::size_t n,
                      int borrow) {
+  VELDRA_ASSERT(kernelarguments(a, b, out, n, borrow));
   return subtractwords<false>(a, b, out, n, borrow);
 }
 
@@ -640,11 +655,13 @@ namespace kernel {
 
 int addsse2(const digit* a, const digit* b, digit* out, std::size_t n,
             int carry) {
+  VELDRA_ASSERT(kernelarguments(a, b, out, n, carry));
   return carryfromborrow(subtractvectors<true>(a, b, out, n, 1 - carry));
 }
 
 int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
                  int borrow) {
+  VELDRA_ASSERT(kernelarguments(a, b, out, n, borrow));
   return subtractvectors<false>(a, b, out, n, borrow);
 }
 
@@ -652,6 +669,7 @@ int subtractsse2(const digit* a, const digit* b, digit* out, std::size_t n,
 #endif
 
 digit addplaces(const digit* a, const digit* b, digit* out, std::size_t n) {
+  VELDRA_ASSERT(!overlap(out, n, a, n) && !overlap(out, n, b, n));
   const int carry = kernel::add(a, b, out, n, 0);
   return carry != notdigits ? static_cast<digit>(carry)
                             : eachplace<true>(a, b, out, n);
@@ -659,6 +677,7 @@ digit addplaces(const digit* a, const digit* b, digit* out, std::size_t n) {
 
 digit subtractplaces(const digit* a, const digit* b, digit* out,
                      std::size_t n) {
+  VELDRA_ASSERT(!overlap(out, n, a, n) && !overlap(out, n, b, n));
   const int borrow = kernel::subtract(a, b, out, n, 0);
   return borrow != notdigits ? static_cast<digit>(borrow)
                              : eachplace<false>(a, b, out, n);
@@ -670,6 +689,8 @@ digit subtractplaces(const digit* a, const digit* b, digit* out,
 
 void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
                  digit* out, std::size_t outlen) {
+  VELDRA_ASSERT(wellformed(a, na) && wellformed(b, nb));
+  VELDRA_ASSERT(!overlap(out, outlen, a, na) && !overlap(out, outlen, b, nb));
   // Places at or above outlen in a factor do not reach the result.
   na = significantlength(a, std::min(na, outlen));
   nb = significantlength(b, std::min(nb, outlen));
@@ -760,6 +781,9 @@ private:
 
 void power(const digit* base, std::size_t nbase, const digit* exponent,
            std::size_t nexp, digit* out, std::size_t outlen) {
+  VELDRA_ASSERT(wellformed(base, nbase) && wellformed(exponent, nexp));
+  VELDRA_ASSERT(!overlap(out, outlen, base, nbase) &&
+                !overlap(out, outlen, exponent, nexp));
   if (outlen == 0) {
     return;
   }
@@ -788,6 +812,8 @@ void power(const digit* base, std::size_t nbase, const digit* exponent,
 
 void multiplyplaces(const digit* a, std::size_t na, const digit* b,
                     std::size_t nb, digit* out) {
+  VELDRA_ASSERT(significantlength(out, na + nb) == 0);
+  VELDRA_ASSERT(!overlap(out, na + nb, a, na) && !overlap(out, na + nb, b, nb));
   for (std::size_t i = 0; i < na; ++i) {
     std::int32_t carry = 0;
     for (std::size_t j = 0; j < nb; ++j) {
@@ -803,6 +829,7 @@ void multiplyplaces(const digit* a, std::size_t na, const digit* b,
 
 void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
               digit* out, std::size_t outlen) {
+  VELDRA_ASSERT(!overlap(out, outlen, a, na) && !overlap(out, outlen, b, nb));
   na = significantlength(a, na);
   nb = significantlength(b, nb);
   if (wellformed(a, na) && wellformed(b, nb)) {
@@ -997,6 +1024,7 @@ void placesfromtext(const decimaltext& parts, digit* units) {
 }
 
 dropped weighplaces(const digit* d, std::size_t k) {
+  VELDRA_ASSERT(k >= 1 && wellformed(d, k));
   const digit top = d[k - 1];
   const bool restzero = significantlength(d, k - 1) == 0;
   if (top == 0 && restzero) {
@@ -1009,6 +1037,7 @@ dropped weighplaces(const digit* d, std::size_t k) {
 }
 
 bool incrementat(digit* d, std::size_t n, std::size_t place) {
+  VELDRA_ASSERT(place < n && wellformed(d, n));
   const std::size_t stop = place + firstplacenot(d + place, n - place, 9);
   std::fill(d + place, d + stop, digit{0});
   if (stop == n) {

@@ -2,6 +2,7 @@
 // digits are one fixedint of even length; places h and up hold the integer
 // part, places 0 to h-1 the fraction (h = size / 2).
 #include "digits.hpp"
+#include "instep.hpp"
 #include "logline.hpp"
 #include "messages.hpp"
 #include "veldra.hpp"
@@ -94,12 +95,14 @@ void fixedfloat::init(std::uint64_t length) {
 }
 
 fixedint fixedfloat::getintpart() const {
+  detail::requireinstep(*this);
   fixedint out = digits.getcopy();
   detail::shiftdown(out.digits, size / 2);
   return out;
 }
 
 fixedint fixedfloat::getfractionpart() const {
+  detail::requireinstep(*this);
   fixedint out = digits.getcopy();
   detail::shiftup(out.digits, size / 2);
   detail::shiftdown(out.digits, size / 2);
@@ -156,6 +159,7 @@ fixedfloat& fixedfloat::operator=(float val) {
 }
 
 std::string fixedfloat::asstring() const {
+  detail::requireinstep(*this);
   const std::uint64_t h = size / 2;
   std::string out = isneg ? "-" : "";
   out += getintpart().asstring();
@@ -188,6 +192,7 @@ fixedint& fixedint::operator=(const fixedfloat& val) {
 }
 
 fixedfloat fixedfloat::getcopy() const {
+  detail::requireinstep(*this);
   fixedfloat newcopy(size);
   newcopy.digits = digits;
   newcopy.floatsigned = floatsigned;
@@ -215,6 +220,7 @@ fixedfloat::fixedfloat(std::uint64_t length, std::string_view text)
 }
 
 void fixedfloat::resize(std::uint64_t length) {
+  detail::requireinstep(*this);
   if (length % 2 != 0) {
     throw std::runtime_error(detail::message::oddlength);
   }
@@ -238,21 +244,16 @@ void fixedfloat::resize(std::uint64_t length) {
 
 std::to_chars_result to_chars(char* first, char* last,
                               const fixedfloat& value) {
-  // asstring's text, the places read as == reads them: element i is worth
-  // 10^(i - h), a fraction place beyond the elements 0.
+  detail::requireinstep(value);
+  // asstring's text: the integer digits, the point, and the fraction down
+  // to its lowest non-zero place, or "0".
   const std::vector<detail::digit>& d = value.digits.digits;
-  const std::uint64_t h = value.size / 2;
-  const std::size_t held = std::min<std::uint64_t>(h, d.size());
-  const std::size_t low = detail::firstplacenot(d.data(), held, 0);
-  const std::uint64_t missing = low == held ? 0 : h - held;
+  const std::size_t h = d.size() / 2;
+  const std::size_t low = detail::firstplacenot(d.data(), h, 0);
   const std::uint64_t length =
       (value.isneg ? 1 : 0) +
-      (d.empty()
-           ? 0
-           : detail::integertextlength(d.data() + held, d.size() - held)) +
-      1 +
-      (low == held ? 1
-                   : missing + detail::textlength(d.data() + low, held - low));
+      (d.empty() ? 0 : detail::integertextlength(d.data() + h, d.size() - h)) +
+      1 + (low == h ? 1 : detail::textlength(d.data() + low, h - low));
   if (detail::room(first, last) < length) {
     return {last, std::errc::value_too_large};
   }
@@ -260,15 +261,14 @@ std::to_chars_result to_chars(char* first, char* last,
     *first++ = '-';
   }
   if (!d.empty()) {
-    first = detail::writeintegertext(d.data() + held, d.size() - held, first);
+    first = detail::writeintegertext(d.data() + h, d.size() - h, first);
   }
   *first++ = '.';
-  if (low == held) {
+  if (low == h) {
     *first++ = '0';
     return {first, std::errc{}};
   }
-  first = std::fill_n(first, missing, '0');
-  return {detail::writetext(d.data() + low, held - low, first), std::errc{}};
+  return {detail::writetext(d.data() + low, h - low, first), std::errc{}};
 }
 
 } // namespace VELDRA

@@ -1,6 +1,7 @@
 // fixedfloat: comparison and arithmetic.  The scaled integers in the digits
 // (the magnitudes times 10^h) do the work; the sign stays apart in isneg.
 #include "digits.hpp"
+#include "instep.hpp"
 #include "logline.hpp"
 #include "messages.hpp"
 #include "veldra.hpp"
@@ -16,6 +17,7 @@
 namespace VELDRA {
 
 fixedfloat fixedfloat::operator*(fixedfloat x) const {
+  detail::requireinstep(*this, x);
   detail::logline("Multiplication operation in fixedfloat. (oh boy)");
   if (size != x.size) {
     throw std::length_error(detail::message::floatsizes);
@@ -58,6 +60,7 @@ bool isnegative(const fixedfloat& number) {
 
 // -1, 0 or 1 as the value of a is below, equal to or above that of b.
 int comparevalues(const fixedfloat& a, const fixedfloat& b) {
+  detail::requireinstep(a, b);
   const bool nega = isnegative(a);
   if (nega != isnegative(b)) {
     return nega ? -1 : 1;
@@ -67,11 +70,14 @@ int comparevalues(const fixedfloat& a, const fixedfloat& b) {
 }
 
 // Digits that do not match the length are as malformed as elements outside
-// 0..9, which the sum's kernel reports.
+// 0..9, which the sum's kernel reports: the message these operations have
+// always given for them.  Other members out of step are refused as
+// everywhere.
 void requirematchinglength(const fixedfloat& number) {
   if (number.digits.digits.size() != number.size) {
     throw std::domain_error(detail::message::malformed);
   }
+  detail::requireinstep(number);
 }
 
 // Matching length and digits 0..9 only: what / and round work on.

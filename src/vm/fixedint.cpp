@@ -1,5 +1,6 @@
 // fixedint: storage, lifecycle, shifts, conversion and text.
 #include "digits.hpp"
+#include "instep.hpp"
 #include "logline.hpp"
 #include "messages.hpp"
 #include "veldra.hpp"
@@ -69,6 +70,7 @@ fixedint& fixedint::operator=(fixedint&& other) noexcept {
 fixedint::~fixedint() { detail::logline("Deleted fixedint object."); }
 
 void fixedint::resize(std::uint64_t length) {
+  detail::requireinstep(*this);
   detail::logline("Resize requested in fixedint.");
   detail::logline("Resizing Digits to: ", length);
   digits.resize(detail::holdable(length));
@@ -77,9 +79,15 @@ void fixedint::resize(std::uint64_t length) {
   detail::logline("Done.");
 }
 
-void fixedint::wholeshiftl() { detail::shiftup(digits, 1); }
+void fixedint::wholeshiftl() {
+  detail::requireinstep(*this);
+  detail::shiftup(digits, 1);
+}
 
-void fixedint::wholeshiftr() { detail::shiftdown(digits, 1); }
+void fixedint::wholeshiftr() {
+  detail::requireinstep(*this);
+  detail::shiftdown(digits, 1);
+}
 
 fixedint& fixedint::operator=(std::int64_t val) {
   const bool shouldbeneg = val < 0;
@@ -101,6 +109,7 @@ fixedint& fixedint::operator=(std::int64_t val) {
 }
 
 std::string fixedint::asstring() const {
+  detail::requireinstep(*this);
   std::string out;
   out.reserve(digits.size() + 1);
   detail::appendtext(digits.data(), digits.size(), out);
@@ -119,6 +128,7 @@ std::string fixedint::asstring() const {
 }
 
 std::int64_t fixedint::getasstdint() const {
+  detail::requireinstep(*this);
   const std::uint64_t limit =
       static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) +
       (isneg ? 1 : 0);
@@ -137,12 +147,14 @@ std::int64_t fixedint::getasstdint() const {
 }
 
 std::vector<signed char> fixedint::getshorteneddigits() const {
+  detail::requireinstep(*this);
   const std::size_t used =
       detail::significantlength(digits.data(), digits.size());
   return std::vector<signed char>(digits.begin(), digits.begin() + used);
 }
 
 fixedint fixedint::getcopy() const {
+  detail::requireinstep(*this);
   fixedint newcopy(size);
   newcopy.isneg = isneg;
   newcopy.numsigned = numsigned;
@@ -167,6 +179,7 @@ fixedint::fixedint(std::uint64_t length, std::string_view text) {
 }
 
 std::to_chars_result to_chars(char* first, char* last, const fixedint& value) {
+  detail::requireinstep(value);
   // asstring's text: the sign, then nothing at length 0.
   const std::vector<detail::digit>& d = value.digits;
   const std::size_t length =

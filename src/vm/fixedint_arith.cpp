@@ -5,6 +5,7 @@
 // depends on it (a < b runs > and !=, each on its own copy of b); the digit
 // loops themselves are free to be fast.
 #include "digits.hpp"
+#include "instep.hpp"
 #include "messages.hpp"
 #include "veldra.hpp"
 
@@ -100,12 +101,17 @@ fixedint addmixedsigns(const fixedint& self, fixedint& x) {
 } // namespace
 
 bool fixedint::operator==(fixedint x) const {
+  detail::requireinstep(*this, x);
   return digits == x.digits && isneg == x.isneg;
 }
 
-bool fixedint::operator!=(fixedint x) const { return !(*this == x); }
+bool fixedint::operator!=(fixedint x) const {
+  detail::requireinstep(*this, x);
+  return !(*this == x);
+}
 
 bool fixedint::operator>(fixedint x) const {
+  detail::requireinstep(*this, x);
   if (isneg != x.isneg) {
     return !isneg;
   }
@@ -115,10 +121,12 @@ bool fixedint::operator>(fixedint x) const {
 }
 
 bool fixedint::operator<(fixedint x) const {
+  detail::requireinstep(*this, x);
   return !(*this > x) && *this != x;
 }
 
 fixedint fixedint::operator+(fixedint x) {
+  detail::requireinstep(*this, x);
   requireequallengths(*this, x);
   fixedint out(size);
   if (numsigned && isneg != x.isneg) {
@@ -146,6 +154,7 @@ fixedint fixedint::operator+(fixedint x) {
 }
 
 fixedint fixedint::operator-(fixedint x) {
+  detail::requireinstep(*this, x);
   fixedint tempcopy = takeover(x);
   tempcopy.flipsign();
   const signedscope scope(*this);
@@ -155,6 +164,7 @@ fixedint fixedint::operator-(fixedint x) {
 }
 
 fixedint fixedint::operator*(fixedint x) const {
+  detail::requireinstep(*this, x);
   requireequallengths(*this, x);
   fixedint result(size + x.size);
   result = std::int64_t{0};
@@ -165,9 +175,15 @@ fixedint fixedint::operator*(fixedint x) const {
   return result;
 }
 
-bool fixedint::operator>=(fixedint x) const { return *this > x || *this == x; }
+bool fixedint::operator>=(fixedint x) const {
+  detail::requireinstep(*this, x);
+  return *this > x || *this == x;
+}
 
-bool fixedint::operator<=(fixedint x) const { return *this < x || *this == x; }
+bool fixedint::operator<=(fixedint x) const {
+  detail::requireinstep(*this, x);
+  return *this < x || *this == x;
+}
 
 namespace {
 
@@ -235,6 +251,7 @@ bool decrementmagnitude(fixedint& number) {
 // leads away from zero, and from a zero of either sign the step gives +1 or
 // -1; unsigned, ++ grows it and -- shrinks it.
 void step(fixedint& number, bool up) {
+  detail::requireinstep(number);
   const bool grows = number.numsigned ? up != number.isneg : up;
   if (grows) {
     incrementmagnitude(number);
@@ -254,6 +271,7 @@ void step(fixedint& number, bool up) {
 
 // a / b or a % b as a new number, every check made before it is.
 fixedint divisionresult(const fixedint& a, const fixedint& b, bool remainder) {
+  detail::requireinstep(a, b);
   requireequallengths(a, b);
   requirewellformed(a);
   requirewellformed(b);
@@ -284,6 +302,7 @@ std::uint64_t placecount(const fixedint& count, std::uint64_t limit) {
 }
 
 fixedint shifted(const fixedint& number, const fixedint& count, bool up) {
+  detail::requireinstep(number, count);
   const std::uint64_t places = placecount(count, number.size);
   fixedint out(number.size);
   out.isneg = number.isneg;
@@ -322,6 +341,7 @@ fixedint fixedint::operator%(fixedint x) const {
 }
 
 fixedint fixedint::operator^(fixedint x) const {
+  detail::requireinstep(*this, x);
   requirewellformed(*this);
   requirewellformed(x);
   if (isnegative(x)) {

@@ -4,11 +4,11 @@
 // the front end for digit arrays, packs the operands, scales both so that
 // the divisor's top limb is at least radix / 2, divides, and unpacks the
 // places it keeps.
+#include "contract.hpp"
 #include "digits.hpp"
 #include "limbs.hpp"
 
 #include <algorithm>
-#include <cassert>
 
 namespace VELDRA {
 namespace detail {
@@ -71,7 +71,7 @@ private:
 // Products split apart from the running carry, so the loop's only chain is
 // the carry; the carry is at most f, so a sum stays below 2^64.
 limb multiplyshort(limb* w, const limb* u, size_t n, limb f) {
-  assert(f <= radix / 2);
+  VELDRA_ASSERT(f <= radix / 2);
   const factor scale(f);
   limb carry = 0;
   for (size_t i = 0; i < n; ++i) {
@@ -154,7 +154,7 @@ limb estimate(const limb* w, const limb* v, size_t n, const reciprocal& top) {
 // so that u's top n limbs are below 2 v.
 limb schoolbook(limb* q, limb* u, size_t nu, const limb* v, size_t n,
                 const reciprocal& top) {
-  assert(n >= 2 && nu >= n && v[n - 1] >= radix / 2);
+  VELDRA_ASSERT(n >= 2 && nu >= n && v[n - 1] >= radix / 2);
   const size_t qn = nu - n;
   const limb high = compare(u + qn, v, n) >= 0;
   if (high != 0) {
@@ -222,7 +222,7 @@ limb recursive(limb* q, limb* u, const limb* v, size_t n, const reciprocal& top,
   qh = completeblock(q + lo, hi, qh, u + lo, v, lo, t);
   const limb ql = divideblock(q, u + hi, v + hi, lo, top, t);
   const limb carried = completeblock(q, lo, ql, u, v, hi, t);
-  assert(carried == 0);
+  VELDRA_ASSERT(carried == 0);
   static_cast<void>(carried);
   return qh;
 }
@@ -292,10 +292,14 @@ void unpackresults(const limb* q, size_t kq, const limb* r, size_t kr,
 
 void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
             digit* quotient, std::size_t nq, digit* remainder, std::size_t nr) {
+  VELDRA_ASSERT(wellformed(a, na) && wellformed(b, nb));
+  VELDRA_ASSERT(!overlap(quotient, nq, a, na) && !overlap(quotient, nq, b, nb));
+  VELDRA_ASSERT(!overlap(remainder, nr, a, na) &&
+                !overlap(remainder, nr, b, nb));
   na = significantlength(a, na);
   nb = significantlength(b, nb);
   const size_t m = limbsfor(na), n = limbsfor(nb);
-  assert(n > 0);
+  VELDRA_ASSERT(n > 0);
   if (m <= 1 && n == 1) {
     // Machine words: the trace dominates here, so nothing else is set up.
     limb x = 0, y;

@@ -6,10 +6,10 @@
 // The transforms are negacyclic (modulo x^n + 1) and hold every column, so
 // nothing wraps.  Their length n is a power of two or three times one; the
 // second halves the padding past a power of two.
+#include "contract.hpp"
 #include "limbs.hpp"
 
 #include <algorithm>
-#include <cassert>
 #include <memory>
 
 namespace VELDRA {
@@ -386,12 +386,13 @@ size_t transformlength(size_t columns) {
 
 void nttproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
                 size_t k) {
-  assert(0 < k && k <= m + n);
+  VELDRA_ASSERT(0 < k && k <= m + n);
+  VELDRA_ASSERT(!overlap(w, k, u, m) && !overlap(w, k, v, n));
   // Columns 0 .. m + n - 2, all of them held by the transform; the top limb
   // is the last carry.
   const size_t count = m + n - 1;
   const size_t length = transformlength(count);
-  assert(length <= maxpower);
+  VELDRA_ASSERT(length <= maxpower);
   const size_t kept = std::min(k, count);
   roots r(length);
   const bool squaring = u == v && m == n;

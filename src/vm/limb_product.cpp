@@ -1,10 +1,10 @@
 // Limb products: schoolbook columns and Karatsuba, each with its cheaper
 // square, the low product that computes only the limbs a result keeps, and
 // the choice between these and the transform of limb_ntt.cpp.
+#include "contract.hpp"
 #include "limbs.hpp"
 
 #include <algorithm>
-#include <cassert>
 #include <utility>
 
 namespace VELDRA {
@@ -33,7 +33,7 @@ inline void settle(limb top, widelimb acc, widelimb& carry, limb& out) {
 // splits into w[c] and a carry out below 2^128.
 void schoolbook(const limb* u, size_t m, const limb* v, size_t n, limb* w,
                 size_t k) {
-  assert(k <= m + n);
+  VELDRA_ASSERT(k <= m + n);
   widelimb carry = 0;
   for (size_t c = 0; c < k; ++c) {
     widelimb acc = 0;
@@ -54,7 +54,7 @@ void schoolbook(const limb* u, size_t m, const limb* v, size_t n, limb* w,
 // doubling the sum and adding the square u[c/2]^2 of an even column: about
 // half the products of schoolbook(u, n, u, n).
 void schoolbooksquare(const limb* u, size_t n, limb* w, size_t k) {
-  assert(k <= 2 * n);
+  VELDRA_ASSERT(k <= 2 * n);
   widelimb carry = 0;
   for (size_t c = 0; c < k; ++c) {
     widelimb acc = 0;
@@ -109,6 +109,7 @@ bool bytransform(size_t m, size_t n, size_t k, bool squaring) {
 // exactly 10^19 - 1 passes an incoming carry on, which the (rarely taken)
 // branch handles, so the loop carries no long dependency.
 limb addto(limb* w, size_t m, const limb* v, size_t n) {
+  VELDRA_ASSERT(n <= m);
   limb carry = 0;
   size_t i = 0;
   for (; i < n; ++i) {
@@ -132,6 +133,7 @@ limb addto(limb* w, size_t m, const limb* v, size_t n) {
 // w[0, m) -= v (len n), n <= m; returns the borrow out of w[m - 1].
 // Same scheme as addto: only a difference of 0 passes a borrow on.
 limb subfrom(limb* w, size_t m, const limb* v, size_t n) {
+  VELDRA_ASSERT(n <= m);
   limb borrow = 0;
   size_t i = 0;
   for (; i < n; ++i) {
@@ -162,6 +164,7 @@ void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
     std::swap(u, v);
     std::swap(m, n);
   }
+  VELDRA_ASSERT(!overlap(w, m + n, u, m) && !overlap(w, m + n, v, n));
   const bool squaring = u == v && m == n;
   if (n < (squaring ? karatsubasquarethreshold : karatsubathreshold)) {
     columns(u, m, v, n, w, m + n);
@@ -174,6 +177,7 @@ void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
   const size_t h = (m + 1) / 2;
   if (n <= h) {
     // Uses 2n + 5n <= 5m limbs of t.
+    VELDRA_ASSERT(2 * n + productscratch(n, n) <= productscratch(m, n));
     std::fill(w, w + m + n, 0);
     for (size_t i = 0; i < m; i += n) {
       const size_t slice = std::min(n, m - i);
@@ -183,6 +187,8 @@ void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
     return;
   }
   // Uses 4(h + 1) + 5(h + 1) <= 5m limbs of t for m >= 27.
+  VELDRA_ASSERT(4 * (h + 1) + productscratch(h + 1, h + 1) <=
+                productscratch(m, n));
   limb* usum = t;
   limb* vsum = usum + h + 1;
   limb* middle = vsum + h + 1;
@@ -208,7 +214,8 @@ void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
 // 2 u0 u1 plus, when k is odd, u1[0]^2 at B^h: one low product.
 void lowproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
                 size_t k, limb* t) {
-  assert(m <= k && n <= k && k <= m + n);
+  VELDRA_ASSERT(m <= k && n <= k && k <= m + n);
+  VELDRA_ASSERT(!overlap(w, k, u, m) && !overlap(w, k, v, n));
   if (m + n == k) {
     product(u, m, v, n, w, t);
     return;
@@ -221,6 +228,7 @@ void lowproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
   }
   if (shorter >= karatsubathreshold && 8 * k >= 5 * (m + n)) {
     // The full product beats cutting from 5/8 of its length up.
+    VELDRA_ASSERT(m + n + productscratch(m, n) <= 7 * k);
     product(u, m, v, n, t, t + m + n);
     std::copy(t, t + k, w);
     return;
@@ -232,6 +240,9 @@ void lowproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
   const size_t h = k / 2;
   const size_t kh = k - h;
   const size_t m0 = std::min(m, h);
+  // The halves' products and low products fit the scratch given.
+  VELDRA_ASSERT(productscratch(m0, std::min(n, h)) <= 7 * k &&
+                kh + 7 * kh <= 7 * k);
   product(u, m0, v, std::min(n, h), w, t);
   std::fill(w + m0 + std::min(n, h), w + k, 0);
   if (squaring) {

@@ -2,11 +2,13 @@
 //
 // A limb holds 19 decimal digits as one machine word: base 10^19, the
 // largest power of ten below 2^64, so a limb product fits 128 bits
-// (unsigned __int128, or wideportable where there is none) and moving a number by whole limbs moves it by 19 decimal places.  Limb
-// arrays are least significant first, like digit arrays.
+// (unsigned __int128, or wideportable where there is none) and moving a number
+// by whole limbs moves it by 19 decimal places.  Limb arrays are least
+// significant first, like digit arrays.
 #ifndef VELDRA_LIMBS_HPP
 #define VELDRA_LIMBS_HPP
 
+#include "contract.hpp"
 #include "portable.hpp"
 
 #include <cstddef>
@@ -68,6 +70,7 @@ inline std::size_t limbsfor(std::size_t digits) {
 // invariant normalised divisor through its reciprocal (Moller and Granlund,
 // "Improved division by invariant integers", alg. 4).
 inline limb divnormal(limb u1, limb u0, limb d, limb dinv, limb& r) {
+  VELDRA_ASSERT(u1 < d && d >> 63 != 0);
   const widelimb q = widelimb(dinv) * u1 + (widelimb(u1 + 1) << 64 | u0);
   limb qh = static_cast<limb>(q >> 64);
   r = u0 - qh * d;

@@ -9,12 +9,13 @@
 namespace VELDRA {
 namespace detail {
 
-// Appends one trace line carrying `message`.
-void logline(std::string_view message);
+// Appends one trace line carrying `message`.  Never throws: a line the
+// trace cannot store is dropped and counted, as log() says.
+void logline(std::string_view message) noexcept;
 
 // Appends one trace line carrying `message` followed by `number` in decimal,
 // as in "Resizing Digits to: 8".
-void logline(std::string_view message, std::uint64_t number);
+void logline(std::string_view message, std::uint64_t number) noexcept;
 
 } // namespace detail
 } // namespace VELDRA

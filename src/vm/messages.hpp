@@ -44,6 +44,9 @@ constexpr const char* negativeexponent = "Negative exponent!";
 constexpr const char* negativeshift = "Negative shift count!";
 constexpr const char* unknownroundmode = "Unknown rounding mode!";
 
+// Public members written out of step with each other.
+constexpr const char* outofstep = "Size and digits out of step!";
+
 } // namespace message
 } // namespace detail
 } // namespace VELDRA

@@ -2,6 +2,7 @@
 // input; the constructors sit beside the others), and the nearest double to
 // a number, read back from the text of its digits.
 #include "digits.hpp"
+#include "instep.hpp"
 #include "messages.hpp"
 #include "veldra.hpp"
 
@@ -194,9 +195,13 @@ std::istream& operator>>(std::istream& in, fixedfloat& number) {
   return readtoken(in, number);
 }
 
-double fixedint::asdouble() const { return nearestdouble(digits, 0, isneg); }
+double fixedint::asdouble() const {
+  detail::requireinstep(*this);
+  return nearestdouble(digits, 0, isneg);
+}
 
 double fixedfloat::asdouble() const {
+  detail::requireinstep(*this);
   return nearestdouble(digits.digits, size / 2, isneg);
 }
 

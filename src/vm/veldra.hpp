@@ -29,6 +29,27 @@
 // Operators take their right operand by value and return new numbers made
 // with the default flags.  Failures throw standard exceptions with fixed
 // messages; the library catches nothing of the caller's.  One thread only.
+//
+// Out of memory, an operation throws std::bad_alloc and nothing else, and
+// never ends the process: no destructor lets an exception out, and a trace
+// line that cannot be stored is dropped and counted (see log).  The
+// operands keep the strong guarantee, left as they were, in every operation
+// but fixedfloat = fixedint and = float, which keep the basic one: the
+// number holds some value, in step, and nothing leaks.  Operations that
+// change a number in place (resize, init, ++, the assignments, the carry
+// that + and - leave in the left operand) change it only once nothing can
+// fail.
+//
+// The public members of a number must agree: fixedint size ==
+// digits.size(), and for fixedfloat also size == digits.size.  Every
+// operation that reads a number whose members a caller wrote out of step
+// throws std::logic_error "Size and digits out of step!" before it makes or
+// logs anything.  fixedfloat + - / and round first check the lengths as
+// before, and keep the std::domain_error "Malformed digits!" they have
+// always thrown for digits whose count is not size.  The assignments, init,
+// the constructors, copies, moves and the sign-only flipsign and updsign
+// take such a number as it is; assigning a value (= int64_t, = text, >>,
+// = float, init) brings it back in step.
 #ifndef VELDRA_VELDRA_HPP
 #define VELDRA_VELDRA_HPP
 
@@ -55,14 +76,27 @@ using terminate_handler = void (*)();
 
 // The handler that was installed when setup() ran; never logdumper itself.
 VELDRA_EXPORT extern terminate_handler oldtermfunc;
-// The whole trace of the process, oldest line first.  It only grows.
+// The whole trace of the process, oldest line first.  It only grows, unless
+// setlogcapacity bounds it or a caller empties it (logstream.str("")).
 VELDRA_EXPORT extern std::stringstream logstream;
 // True once setup() has been entered.
 VELDRA_EXPORT extern bool init;
 
 // Appends "VELDRA [<ctime text without its newline>]: <target>\n".
-// Works before setup() and never calls it.
+// Works before setup() and never calls it.  Never throws: a line the trace
+// cannot take for want of memory is dropped whole and counted, and the next
+// line it can take is preceded by "Trace lines lost, out of memory: <n>".
 VELDRA_EXPORT void log(std::string target);
+
+// Bounds the trace to `bytes` characters; 0, the default, leaves it
+// unbounded.  When a line would take the trace past `bytes`, its oldest
+// whole lines are dropped first, so that it holds at most `bytes` and, as
+// far as whole lines allow, at least a quarter of them (amortised O(1) a
+// line).  A line longer than `bytes` is dropped itself.  The crash report
+// then begins with "Earlier trace lines dropped, capacity reached: <n>".
+// Takes effect from the next line; logs nothing.
+//   setlogcapacity(1 << 20);  // at most 1 MiB of trace, about 17000 lines
+VELDRA_EXPORT void setlogcapacity(std::size_t bytes);
 
 // Once per process: logs four start-up lines and installs logdumper as the
 // terminate handler, keeping the previous one in oldtermfunc.  Every
@@ -72,7 +106,10 @@ VELDRA_EXPORT void setup();
 // The terminate handler: logs six closing lines naming the exception in
 // flight ("UNKNOWN" when there is none), writes the trace to
 // "logs/veldra.log" (replacing it) and hands over to oldtermfunc.  It never
-// throws and never recurses.
+// throws, never recurses and needs no memory: out of memory, the closing
+// lines the trace cannot take follow it in the report.  When a capacity has
+// dropped lines, the report begins with "Earlier trace lines dropped,
+// capacity reached: <n>".
 VELDRA_EXPORT void logdumper();
 
 class VELDRA_EXPORT fixedfloat;
@@ -84,7 +121,8 @@ class VELDRA_EXPORT fixedfloat;
 // A signed decimal integer of `size` digits.  digits[0] is the units digit.
 // The value is the magnitude, negated when `isneg`; a negative zero exists,
 // renders as "-0" and differs from zero under ==.  Every operation keeps
-// digits.size() == size; a caller writing the public members must too.
+// digits.size() == size; a caller writing the public members must too (see
+// the top of this header for what operations do otherwise).
 //
 //   fixedint(5, 123).asstring()     -> "123"   digits 3,2,1,0,0
 //   fixedint(3, 1234)               -> throws std::out_of_range
@@ -282,7 +320,9 @@ VELDRA_EXPORT std::from_chars_result
 from_chars(const char* first, const char* last, fixedint& value);
 // Writes asstring() into [first, last): ptr past the text, ec std::errc{};
 // std::errc::value_too_large with ptr == last, nothing written, when it does
-// not fit.  Allocates nothing, makes no number, logs nothing.
+// not fit.  Allocates nothing, makes no number, logs nothing; members out of
+// step are refused as everywhere (std::logic_error), before anything is
+// written.
 //   char b[4];  to_chars(b, b + 4, fixedint(5, -42))  -> "-42", ptr b + 3
 //               to_chars(b, b + 2, fixedint(5, -42))  -> value_too_large
 VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
@@ -356,7 +396,8 @@ public:
 
   // The integer `val` with a zero fraction, its sign included; only its
   // lowest h digits are kept.  std::out_of_range "Val too small for
-  // fixedfloat!" when val.size < h.
+  // fixedfloat!" when val.size < h.  Out of memory, the basic guarantee:
+  // this number may hold the integer partly moved into place.
   fixedfloat& operator=(fixedint val);
   // The digits of the single-precision value itself: the fraction is scaled
   // by ten until it is integral within 0.001 (0.123f -> 0.123,
@@ -364,7 +405,7 @@ public:
   // value that is not finite, whose integer part is outside int64_t, or has
   // more than h digits; std::length_error "Fraction of float too big to fit
   // in fixedfloat!" (integer part kept) when the fraction needs more than h
-  // places.
+  // places.  Out of memory, the basic guarantee, as for = fixedint.
   fixedfloat& operator=(float val);
   // The exact value of a decimal text: an optional '+' or '-', digits, and
   // optionally '.' and more digits, at least one digit in all ("78.9",
@@ -478,9 +519,7 @@ VELDRA_EXPORT std::istream& operator>>(std::istream& in, fixedfloat& number);
 //   "0.001" at length 4 -> result_out_of_range, ptr at the end
 VELDRA_EXPORT std::from_chars_result
 from_chars(const char* first, const char* last, fixedfloat& value);
-// Writes asstring(), as the fixedint form does.  Digits whose members are
-// out of step are read as == reads them: element i of digits.digits is
-// worth 10^(i - size/2), whatever the lengths say, a missing place 0.
+// Writes asstring(), as the fixedint form does.
 //   fixedfloat(8, "-0.05")  -> "-0.05"       fixedfloat(0)  -> ".0"
 VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
                                             const fixedfloat& value);
@@ -491,7 +530,8 @@ VELDRA_EXPORT std::to_chars_result to_chars(char* first, char* last,
 // value.  Before anything is written, as round() checks them:
 // std::invalid_argument "Unknown rounding mode!" for a value outside
 // roundmode, std::domain_error "Malformed digits!" for an element outside
-// 0..9 or digits whose length is not `size`.  value_too_large and the rest
+// 0..9 or digits whose length is not `size`, and std::logic_error for other
+// members out of step.  value_too_large and the rest
 // as above; allocates nothing and logs nothing.
 //   fixedfloat(8, "21.4892"), 2, halfeven  -> "21.49"
 //   fixedfloat(8, "19.5"), 3, down         -> "19.500"
