@@ -1,7 +1,7 @@
 # find_package(GMP [REQUIRED]): GMP, the exact reference of the tests,
 # benchmarks and fuzzers (never of the library).  Debian ships no CMake
-# package for it, hence this module.  Sets GMP_FOUND and, when found,
-# defines the target veldra_gmp.
+# package for it, hence this module.  Sets GMP_FOUND, GMP_HINT (how to get
+# it when not found) and, when found, defines the target veldra_gmp.
 #
 # Where no GMP is built for the target (mingw-w64 on Debian), the cache
 # variable VELDRA_MINI_GMP_DIR names a copy of the mini-gmp directory of
@@ -17,18 +17,18 @@ if(VELDRA_MINI_GMP_DIR)
   find_file(GMP_SOURCE mini-gmp.c
             PATHS ${VELDRA_MINI_GMP_DIR} NO_DEFAULT_PATH)
   set(gmp_required GMP_SOURCE GMP_INCLUDE_DIR)
-  set(gmp_reason "run scripts/fetch_mini_gmp.sh for ${VELDRA_MINI_GMP_DIR}")
+  set(GMP_HINT "run scripts/fetch_mini_gmp.sh for ${VELDRA_MINI_GMP_DIR}")
 else()
   find_path(GMP_INCLUDE_DIR gmp.h)
   find_library(GMP_LIBRARY gmp)
   set(gmp_required GMP_LIBRARY GMP_INCLUDE_DIR)
-  set(gmp_reason "on Debian, install libgmp-dev")
+  set(GMP_HINT "Debian: libgmp-dev")
 endif()
 
 include(FindPackageHandleStandardArgs)
 find_package_handle_standard_args(GMP
   REQUIRED_VARS ${gmp_required}
-  REASON_FAILURE_MESSAGE "${gmp_reason}")
+  REASON_FAILURE_MESSAGE "${GMP_HINT}")
 
 if(GMP_FOUND AND NOT TARGET veldra_gmp)
   if(VELDRA_MINI_GMP_DIR)
