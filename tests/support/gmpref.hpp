@@ -37,7 +37,7 @@ public:
   // mpn_get_str: mini-gmp's mpz_get_str first counts the decimal places
   // one division by 10 at a time, a test's slowest step on long numbers.
   std::string str() const {
-    const mp_size_t size = static_cast<mp_size_t>(mpz_size(value_));
+    const auto size = static_cast<mp_size_t>(mpz_size(value_));
     if (size == 0) {
       return "0";
     }
