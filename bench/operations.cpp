@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <malloc.h>
 #include <string>
@@ -297,15 +298,15 @@ constexpr std::int64_t floorlength = 8;
 using benchfunction = void (*)(benchmark::State&);
 
 // Per length, doubling from 8 to `maxlength`: the operation, then next to it
-// its floor (at length 8 only) and its reference (GMP), so that ratios come
-// from neighbouring runs.
+// its floor (at the lengths up to `floormax`, 0 for none) and its
+// reference (GMP), so that ratios come from neighbouring runs.
 template <class Op>
 void registeroperation(const std::string& name, std::int64_t maxlength,
-                       bool withfloor = true,
+                       std::int64_t floormax = floorlength,
                        benchfunction reference = nullptr) {
   for (std::int64_t length = floorlength; length <= maxlength; length *= 2) {
     benchmark::RegisterBenchmark(name.c_str(), timeoperation<Op>)->Arg(length);
-    if (withfloor && length == floorlength) {
+    if (length <= floormax) {
       benchmark::RegisterBenchmark(("floor/" + name).c_str(), timefloor<Op>)
           ->Arg(length);
     }
@@ -318,7 +319,9 @@ void registeroperation(const std::string& name, std::int64_t maxlength,
 
 void registeroperations() {
   // Each row's longest length: as long as the whole table still runs in a
-  // few minutes.
+  // few minutes.  + and - go on to 262144, where blocks of glibc's default
+  // mmap threshold and beyond show (docs/performance.md); the conversions
+  // into fixed point have a floor at every length.
   registeroperation<logcall<longmessage>>("log, 24-character message",
                                           floorlength);
   registeroperation<logcall<shortmessage>>("log, 5-character message",
@@ -326,37 +329,38 @@ void registeroperations() {
   registeroperation<loglinecall>("log, internal entry", floorlength);
   registeroperation<loglinebounded>("log, internal entry, 1 MiB capacity",
                                     floorlength);
-  registeroperation<fixedintsum>("fixedint +", 32768, true, timegmpsum);
-  registeroperation<fixedintmixedsum>("fixedint + (mixed signs)", 32768, true,
-                                      timegmpdifference);
-  registeroperation<fixedintdifference>("fixedint -", 32768, true,
+  registeroperation<fixedintsum>("fixedint +", 262144, floorlength, timegmpsum);
+  registeroperation<fixedintmixedsum>("fixedint + (mixed signs)", 32768,
+                                      floorlength, timegmpdifference);
+  registeroperation<fixedintdifference>("fixedint -", 262144, floorlength,
                                         timegmpdifference);
   registeroperation<fixedintequal>("fixedint ==", 32768);
   registeroperation<fixedintunequal>("fixedint !=", 32768);
   registeroperation<fixedintgreater>("fixedint >", 32768);
   registeroperation<fixedintless>("fixedint <", 32768);
-  registeroperation<fixedintproduct>("fixedint *", 262144, true,
+  registeroperation<fixedintproduct>("fixedint *", 262144, floorlength,
                                      timegmpintproduct);
-  registeroperation<fixedintdivision<std::divides<>>>("fixedint /", 32768, true,
-                                                      timegmpquotient);
-  registeroperation<fixedintdivision<std::modulus<>>>("fixedint %", 32768, true,
-                                                      timegmpremainder);
-  registeroperation<fixedintpower>("fixedint ^ 257", 32768, true, timegmppower);
-  registeroperation<fixedinttext>("fixedint asstring", 4096, false);
-  registeroperation<fixedintfromtext>("fixedint(length, text)", 32768, true,
-                                      timegmpfromtext);
-  registeroperation<fixedfloatproduct>("fixedfloat *", 4096, true,
+  registeroperation<fixedintdivision<std::divides<>>>(
+      "fixedint /", 32768, floorlength, timegmpquotient);
+  registeroperation<fixedintdivision<std::modulus<>>>(
+      "fixedint %", 32768, floorlength, timegmpremainder);
+  registeroperation<fixedintpower>("fixedint ^ 257", 32768, floorlength,
+                                   timegmppower);
+  registeroperation<fixedinttext>("fixedint asstring", 4096, 0);
+  registeroperation<fixedintfromtext>("fixedint(length, text)", 32768,
+                                      floorlength, timegmpfromtext);
+  registeroperation<fixedfloatproduct>("fixedfloat *", 4096, floorlength,
                                        timegmpfloatproduct);
-  registeroperation<fixedfloatquotient>("fixedfloat /", 32768, true,
+  registeroperation<fixedfloatquotient>("fixedfloat /", 32768, floorlength,
                                         timegmpfloatquotient);
   registeroperation<fixedfloatround>("fixedfloat round", 32768);
   registeroperation<fixedfloatresize>("fixedfloat resize", 32768);
   registeroperation<fixedfloatmixedsum>("fixedfloat + (mixed signs)", 32768,
                                         true, timegmpdifference);
-  registeroperation<fixedfloatdifference>("fixedfloat -", 32768, true,
+  registeroperation<fixedfloatdifference>("fixedfloat -", 32768, floorlength,
                                           timegmpdifference);
-  registeroperation<fixedfloatfromfloat>("fixedfloat = float", 4096);
-  registeroperation<fixedfloatfromint>("fixedfloat = fixedint", 4096);
+  registeroperation<fixedfloatfromfloat>("fixedfloat = float", 32768, 32768);
+  registeroperation<fixedfloatfromint>("fixedfloat = fixedint", 32768, 32768);
   registeroperation<fixedfloattext>("fixedfloat asstring", 4096);
   registeroperation<fixedfloatintpart>("fixedfloat getintpart", 4096);
 }
@@ -376,9 +380,13 @@ int main(int argc, char** argv) {
   // Fixing the trim threshold also fixes glibc's mmap threshold at 128 KiB,
   // so blocks of up to 32 MiB (its largest setting) come from the heap too,
   // as glibc's own adaptive threshold would have them after the first call.
+  // With VELDRA_BENCH_GLIBC_MALLOC set, glibc keeps its own settings (and
+  // those of GLIBC_TUNABLES), to measure what they cost.
 #if defined(M_TRIM_THRESHOLD) && defined(M_MMAP_THRESHOLD)
-  mallopt(M_TRIM_THRESHOLD, 1 << 30);
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  if (std::getenv("VELDRA_BENCH_GLIBC_MALLOC") == nullptr) {
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  }
 #endif
   // Set-up logs once per process; get it out of the way of the profiles.
   VELDRA::setup();

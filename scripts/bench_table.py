@@ -38,6 +38,8 @@ LOG_TARGET = 2.0  # the log itself: at most 2x
 # 4096 and 32768, without a target.
 LINEAR = (4096, 32768, 1.0, "linear")
 QUADRATIC = (512, 4096, 2.0, "quadratic")
+# At most 12 times the time for 8 times the length.
+TWELVEFOLD = (4096, 32768, math.log(12) / math.log(8), "≤ 12× for 8× the length")
 EXPONENT_TOLERANCE = 0.15
 GROWTH = {
     "fixedint +": LINEAR,
@@ -59,22 +61,23 @@ GROWTH = {
     "fixedint ^ 257": QUADRATIC,
     "fixedfloat + (mixed signs)": LINEAR,
     "fixedfloat -": LINEAR,
-    "fixedfloat = float": QUADRATIC,
-    "fixedfloat = fixedint": QUADRATIC,
+    "fixedfloat = float": TWELVEFOLD,
+    "fixedfloat = fixedint": TWELVEFOLD,
     "fixedfloat asstring": QUADRATIC,
     "fixedfloat getintpart": QUADRATIC,
 }
 GROWTH_LENGTHS = (512, 4096, 32768)
 
 # The most an operation may take as a multiple of GMP's time on the same
-# values, by its operator (the word after the class in its name) and by
-# length.  Ratios are shown at these lengths, with a verdict where a
-# target is set.
+# values, by its name or else by its operator (the word after the class in
+# its name), and by length.  Ratios are shown at these lengths, with a
+# verdict where a target is set.
 GMP_TARGETS = {
     "+": {32768: 10.0},
     "-": {32768: 10.0},
-    "/": {4096: 5.0, 32768: 5.0},
-    "%": {4096: 5.0, 32768: 5.0},
+    "/": {4096: 2.0, 32768: 2.0},
+    "%": {4096: 2.0, 32768: 2.0},
+    "fixedfloat /": {4096: 2.5, 32768: 2.5},
     "^": {4096: 1.5, 32768: 1.5},
     "*": {32768: 1.0, 262144: 1.5},
 }
@@ -199,6 +202,29 @@ def floortable(results):
     return "\n".join(rows)
 
 
+def floorlengthstable(results):
+    """The operations with a floor at several lengths: × floor at some of
+    them, and the highest at any length, which the target holds to."""
+    shown = (FLOOR_LENGTH, 64) + GROWTH_LENGTHS
+    rows = ["| operation |" + "".join(f" × floor at {length} |"
+                                      for length in shown) +
+            " highest | target |",
+            "|---|" + "--:|" * (len(shown) + 1) + "---|"]
+    for family in families(results):
+        ratios = {length: results[(family, length)]["time"] /
+                  results[("floor/" + family, length)]["time"]
+                  for (name, length) in results
+                  if name == "floor/" + family and (family, length) in results}
+        if len(ratios) < 2:
+            continue
+        cells = "".join(f" {ratios[length]:.2f} |" if length in ratios
+                        else " – |" for length in shown)
+        highest = max(ratios.values())
+        rows.append(f"| {family} |{cells} {highest:.2f} "
+                    f"| {verdict(highest, FLOOR_TARGET)} |")
+    return "\n".join(rows) if len(rows) > 2 else ""
+
+
 def growthwindow(family, series):
     """(low, high, bound, kind) of the growth exponent; no bound for an
     operation without a target."""
@@ -226,12 +252,18 @@ def growthcells(family, series):
     return growth, f"met ({kind})" if met else f"**missed** ({kind})"
 
 
+def targetkey(family):
+    """The key of GMP_TARGETS that holds the row's targets: its name, or
+    its operator."""
+    return family if family in GMP_TARGETS else operatorof(family)
+
+
 def gmpcell(family, ratios, length):
     """The ratio to GMP at one length, with a verdict where a target is set."""
     if length not in ratios:
         return "–"
     ratio = ratios[length]
-    bound = GMP_TARGETS.get(operatorof(family), {}).get(length)
+    bound = GMP_TARGETS.get(targetkey(family), {}).get(length)
     return f"{ratio:.2f}" if bound is None else f"{ratio:.2f}, {verdict(ratio, bound)}"
 
 
@@ -367,19 +399,19 @@ def timeplot(results, svg_path, data):
 
 
 def targetgroups(rows):
-    """[(operators, {length: bound})]: the targets of the rows' operators,
-    operators with the same targets together."""
+    """[(keys, {length: bound})]: the targets of the rows (by operator, or
+    by name where a row has its own), keys with the same targets together."""
     groups = []
-    for operator in dict.fromkeys(operatorof(family) for family in rows):
-        targets = GMP_TARGETS.get(operator)
+    for key in dict.fromkeys(targetkey(family) for family in rows):
+        targets = GMP_TARGETS.get(key)
         if not targets:
             continue
-        for operators, known in groups:
+        for keys, known in groups:
             if known == targets:
-                operators.append(operator)
+                keys.append(key)
                 break
         else:
-            groups.append(([operator], targets))
+            groups.append(([key], targets))
     return groups
 
 
@@ -397,11 +429,11 @@ def ratioplot(results, svg_path, data):
                              f"with linespoints linecolor {colour} "
                              "pointtype 7 pointsize 0.5", family)
                   for colour, family in enumerate(rows, start=1)]
-        for shape, (operators, targets) in enumerate(targetgroups(rows)):
+        for shape, (keys, targets) in enumerate(targetgroups(rows)):
             curves.append(data.curve(
                 targets, f"with points linecolor 'black' pointtype "
                 f"{(6, 8, 10, 12)[shape % 4]} pointsize 1.4",
-                "target for " + " ".join(operators)))
+                "target for " + ", ".join(keys)))
         script += [paneltitle(title),
                    "plot " + ", \\\n     ".join(curves)]
     return script + ["unset multiplot"]
@@ -453,6 +485,10 @@ def main():
           f"{context.get('mhz_per_cpu', '?')} MHz.\n")
     print(floortable(results))
     print()
+    extra = floorlengthstable(results)
+    if extra:
+        print(extra)
+        print()
     print(growthtable(results))
     if args.plot:
         plot(results, os.path.abspath(args.plot))

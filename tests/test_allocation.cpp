@@ -115,7 +115,7 @@ const operation operations[] = {
   OPERATION(strong, all, o.f = o.g),
   OPERATION(strong, all, o.f.init(2 * o.n)),
   OPERATION(strong, all, o.f.resize(2 * o.n)),
-  OPERATION(basic, 40, o.f = o.a),
+  OPERATION(strong, 40, o.f = o.a),
   OPERATION(basic, 40, o.f = -78.9f),
   OPERATION(strong, all, o.f = o.h),
   OPERATION(strong, all, o.f * o.g, o.f / o.g, o.f + o.g, o.f - o.g),

@@ -101,6 +101,41 @@ TEST(FixedfloatFromFixedint, LogsOneMultiplicationByTenPerIntegerPlace) {
   EXPECT_EQ(number.asstring(), "7.0");
 }
 
+// The assignment once moved the integer up by h products by ten, each made
+// and destroyed as below; it must still leave the same members and lines,
+// for malformed places and any flags too.
+TEST(FixedfloatFromFixedint, AsOneProductByTenPerIntegerPlace) {
+  const testseed seed(104);
+  operandsource source(seed.value());
+  for (int round = 0; round < 400 && !HasFailure(); ++round) {
+    const std::uint64_t length = 2 * source.below(round % 10 ? 6 : 30);
+    fixedint value = source.number(length / 2 + source.below(length + 2));
+    value.numsigned = source.coin();
+    value.throwwhenover = source.coin();
+    if (source.below(3) == 0 && !value.digits.empty()) {
+      value.digits[source.below(value.digits.size())] =
+          static_cast<signed char>(source.coin() ? -7 : 23);
+    }
+    fixedfloat assigned(length), stepped(length);
+    tracecapture cap;
+    assigned = value;
+    const lines expected = cap.lines();
+    tracecapture::reset();
+    {
+      fixedint copy = value;
+      copy.resize(length);
+      stepped.digits = std::move(copy);
+      stepped.updsign();
+      for (std::uint64_t i = 0; i < length / 2; ++i) {
+        stepped.digits = stepped.digits * fixedint(length, 10);
+      }
+    }
+    EXPECT_EQ(cap.lines(), expected);
+    EXPECT_EQ(floatstate(assigned), floatstate(stepped))
+        << placesof(value.digits, value.isneg);
+  }
+}
+
 TEST(FixedfloatParts, SplitMagnitudeAtThePoint) {
   const fixedfloat number(8, -78.9f);
   const floatstate before(number);

@@ -86,6 +86,13 @@ TEST(FixedintPower, EdgesAndHugeExponents) {
                 [] { static_cast<void>(fixedint(3, 2) ^ fixedint(3, -1)); }),
             "Negative exponent!");
 
+  // The largest exponent a word holds, on either side of the lengths whose
+  // powers run in machine words (nine places, and one limb).
+  const fixedint largest(20, "18446744073709551615");
+  for (const std::uint64_t length : {9, 10, 19, 20}) {
+    const fixedint base = withdigits(digitvector(length, 7), true);
+    expectwrapped(base ^ largest, powerof(intstate(base), intstate(largest)));
+  }
   // 3 ^ (10^1000 - 1) at 100 digits: the work follows the exponent's
   // length, so this is quick.
   const fixedint three(100, 3);

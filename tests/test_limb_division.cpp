@@ -235,6 +235,47 @@ TEST(LimbDivision, RecursiveDivisionAroundTheThreshold) {
   }
 }
 
+// dividescaled(a, b, places) against GMP's quotient of a 10^places by b.
+void expectscaled(const digits& a, const digits& b, std::size_t places) {
+  bigint q;
+  mpz_mul(q.get(), fromdigits(a).get(), veldratest::powerof10(places).get());
+  mpz_tdiv_q(q.get(), q.get(), fromdigits(b).get());
+  const std::size_t nq = a.size() + places + 1;
+  digits out(nq + 1, guard);
+  dividescaled(a.data(), a.size(), places, b.data(), b.size(), out.data(), nq);
+  EXPECT_EQ(out.back(), guard) << "quotient written past " << nq;
+  out.pop_back();
+  EXPECT_TRUE(out == todigits(q, nq)) << places << " places";
+}
+
+TEST(LimbDivision, QuotientEstimatesAndScaledDividends) {
+  // A quotient alone is estimated from the divisor's top limbs one limb
+  // past the units, and checked by a product when that limb could have
+  // been carried into: exact quotients, and dividends just above or just
+  // below a multiple, always are.  Dividends moved up across limbs.
+  const veldratest::testseed seed(8);
+  operands source(seed.value());
+  const std::size_t t = divthreshold;
+  for (std::size_t n : {t - 1, t, t + 1, 2 * t + 3, 5 * t}) {
+    for (std::size_t qn : {std::size_t{1}, n / 2, n, 2 * n + 1}) {
+      const digits b = source.exact(n * limbdigits - source.below(limbdigits));
+      bigint a;
+      mpz_mul(a.get(), fromdigits(b).get(),
+              fromdigits(source.exact(qn * limbdigits)).get());
+      expectdivision(digitsof(a), b);
+      mpz_sub_ui(a.get(), a.get(), 1);
+      expectdivision(digitsof(a), b);
+      mpz_add_ui(a.get(), a.get(), 2);
+      expectdivision(digitsof(a), b);
+      for (std::size_t places : {std::size_t{0}, std::size_t{1}, limbdigits,
+                                 limbdigits + 1, qn * limbdigits - 7}) {
+        expectscaled(source.exact(b.size() - source.below(b.size() / 2)), b,
+                     places);
+      }
+    }
+  }
+}
+
 TEST(LimbDivision, MatchesGmpOnVariedOperands) {
   const veldratest::testseed seed(7);
   veldratest::operandsource source(seed.value());

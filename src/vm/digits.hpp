@@ -254,6 +254,13 @@ void power(const digit* base, std::size_t nbase, const digit* exponent,
 void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
             digit* quotient, std::size_t nq, digit* remainder, std::size_t nr);
 
+// quotient[0, nq) = the low nq places of (a × 10^places) / b, for
+// well-formed a and b, b not zero: divide's quotient of a dividend moved up
+// by `places`, without its digits being written out.
+void dividescaled(const digit* a, std::size_t na, std::size_t places,
+                  const digit* b, std::size_t nb, digit* quotient,
+                  std::size_t nq);
+
 // ---------------------------------------------------------------------------
 // Decimal text and rounding
 // ---------------------------------------------------------------------------

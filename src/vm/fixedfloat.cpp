@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace VELDRA {
 
@@ -55,6 +56,61 @@ unsigned scalefraction(float& fraction) {
 void startfloat(fixedfloat& number, std::uint64_t length) {
   detail::logline("Creating new fixedfloat object!");
   number.init(length);
+}
+
+// ---------------------------------------------------------------------------
+// The trace of `digits = digits * fixedint(size, 10)`, the step by which an
+// integer once moved into the upper half one place at a time.  The digits
+// now move at once; each step still writes its lines, in their order.
+// ---------------------------------------------------------------------------
+
+// fixedint(length): set-up first, then its creation lines.
+void logcreation(std::uint64_t length) {
+  setup();
+  detail::logline("New fixedint object!");
+  detail::logline("Resizing Digits to: ", length);
+  detail::logline("Done.");
+}
+
+// fixedint::resize(length).
+void logresize(std::uint64_t length) {
+  detail::logline("Resize requested in fixedint.");
+  detail::logline("Resizing Digits to: ", length);
+  detail::logline("Done.");
+}
+
+void logdestruction() { detail::logline("Deleted fixedint object."); }
+
+// The lines of one step: ten is made, the product made at twice the length
+// and cut back; the product (once moved into digits) and ten are destroyed.
+void logtimesten(std::uint64_t size) {
+  logcreation(size);
+  logcreation(2 * size);
+  logresize(size);
+  logdestruction();
+  logdestruction();
+}
+
+// The digits of `number` after `steps` products by ten modulo 10^size, as
+// operator* computes each, with the flags of the last product.  Well-formed
+// digits move up by `steps` places; malformed ones take the place-by-place
+// product one step at a time, for as long as they stay malformed.
+void multiplybytens(fixedint& number, std::uint64_t steps) {
+  if (steps == 0) {
+    return;
+  }
+  std::vector<detail::digit>& d = number.digits;
+  const detail::digit ten[] = {0, 1};
+  std::vector<detail::digit> next;
+  for (; steps > 0 && !detail::wellformed(d.data(), d.size()); --steps) {
+    next.resize(d.size());
+    detail::multiply(d.data(), d.size(), ten, 2, next.data(), next.size());
+    d.swap(next);
+  }
+  detail::shiftup(d, steps);
+  number.isneg = false;
+  number.numsigned = true;
+  number.throwwhenover = false;
 }
 
 } // namespace
@@ -119,15 +175,17 @@ fixedfloat& fixedfloat::operator=(fixedint val) {
   if (val.size < h) {
     throw std::out_of_range(detail::message::valtoosmall);
   }
-  // Resized before it is taken over: if growing fails, this number is
-  // untouched.
+  // Made whole in val before it is taken over: if memory runs out, this
+  // number is untouched.  Into the integer half, as h multiplications by
+  // ten made and logged it; the top place drops out each time.
   val.resize(size);
+  const bool negative = val.isneg;
+  val.isneg = false;
+  multiplybytens(val, h);
   digits = std::move(val);
-  updsign();
-  // Into the integer half one place at a time, each place a multiplication
-  // by ten; the top place drops out each time.
+  isneg = negative;
   for (std::uint64_t i = 0; i < h; ++i) {
-    digits = digits * fixedint(size, 10);
+    logtimesten(size);
   }
   return *this;
 }

@@ -213,13 +213,10 @@ fixedfloat fixedfloat::operator/(fixedfloat x) const {
   }
   // (Va × 10^h) / Vb keeps h fraction places; quotient places from `size`
   // up are integer digits beyond h, dropped as * drops them.
-  const std::uint64_t h = size / 2;
-  digitvector dividend(h + size, 0);
-  std::copy(digits.digits.begin(), digits.digits.end(), dividend.begin() + h);
   fixedfloat out(size);
-  detail::divide(dividend.data(), dividend.size(), x.digits.digits.data(),
-                 x.digits.digits.size(), out.digits.digits.data(), size,
-                 nullptr, 0);
+  detail::dividescaled(digits.digits.data(), size, size / 2,
+                       x.digits.digits.data(), x.digits.digits.size(),
+                       out.digits.digits.data(), size);
   out.isneg =
       floatsigned && isneg != x.isneg && !detail::allzero(out.digits.digits);
   return out;

@@ -9,6 +9,8 @@
 #include "limbs.hpp"
 
 #include <algorithm>
+#include <array>
+#include <vector>
 
 namespace VELDRA {
 namespace detail {
@@ -227,13 +229,42 @@ limb recursive(limb* q, limb* u, const limb* v, size_t n, const reciprocal& top,
   return qh;
 }
 
+// How far the estimates below may exceed a quotient.  One taken from a
+// normalised divisor's top k limbs alone is the true quotient or up to 2
+// more while that is below radix^k (4 more below 2 radix^k), and each level
+// of approximateblock's recursion, of which there are fewer than 64, adds
+// that again.
+constexpr limb estimateslack = 256;
+
+// q[0, n) := an estimate of u (len 2n) / v (len n) below its top limb,
+// returned: the true quotient or up to 2 more for each level of recursion.
+// The high half is divided exactly as in recursive; the low half is only
+// estimated from v's top limbs, so none of its completing products are
+// made and u is left undefined.  Preconditions of divideblock.
+limb approximateblock(limb* q, limb* u, const limb* v, size_t n,
+                      const reciprocal& top, limb* t) {
+  if (n < divthreshold) {
+    return schoolbook(q, u, 2 * n, v, n, top);
+  }
+  const size_t lo = n / 2, hi = n - lo;
+  limb qh = divideblock(q + lo, u + 2 * lo, v + lo, hi, top, t);
+  qh = completeblock(q + lo, hi, qh, u + lo, v, lo, t);
+  // The estimate may pass radix^lo, carrying into the high half.
+  const limb carried = approximateblock(q, u + hi, v + hi, lo, top, t);
+  return qh + addto(q + lo, hi, &carried, 1);
+}
+
 // q[0, nu - n) := u (len nu) / v (len n) below its top limb, which is
 // returned; u[0, n) := the remainder.  Preconditions of schoolbook.  Long
 // divisors take the quotient in blocks of n limbs from the top, the first
 // block holding what is left over, each block a recursive division; a first
 // block shorter than n divides by v's top limbs and is then completed.
+// With `estimate`, the last block is only estimated (approximateblock; a
+// first block that is the only one is not completed) and the remainder is
+// left undefined: the quotient is then the true one or up to estimateslack
+// - 1 more.
 limb dividelimbs(limb* q, limb* u, size_t nu, const limb* v, size_t n,
-                 const reciprocal& top, limb* t) {
+                 const reciprocal& top, limb* t, bool estimate = false) {
   const size_t qn = nu - n;
   if (n < divthreshold || qn == 0) {
     return schoolbook(q, u, nu, v, n, top);
@@ -243,13 +274,20 @@ limb dividelimbs(limb* q, limb* u, size_t nu, const limb* v, size_t n,
   limb qh;
   if (first == 1) {
     qh = schoolbook(q + j, u + j, n + 1, v, n, top);
+  } else if (estimate && j == 0) {
+    qh = approximateblock(q, u + n - first, v + n - first, first, top, t);
   } else {
     qh = divideblock(q + j, u + j + n - first, v + n - first, first, top, t);
     qh = completeblock(q + j, first, qh, u + j, v, n - first, t);
   }
   while (j > 0) {
     j -= n;
-    divideblock(q + j, u + j, v, n, top, t);
+    if (estimate && j == 0) {
+      const limb carried = approximateblock(q, u, v, n, top, t);
+      qh += addto(q + n, qn - n, &carried, 1);
+    } else {
+      divideblock(q + j, u + j, v, n, top, t);
+    }
   }
   return qh;
 }
@@ -258,22 +296,101 @@ limb dividelimbs(limb* q, limb* u, size_t nu, const limb* v, size_t n,
 // quotient block and the rest of the divisor, and the product's own.
 size_t divisionscratch(size_t n) { return n + productscratch(n, n); }
 
+// What dividelong leaves: the quotient; the quotient and in u the
+// remainder; or dividelimbs' estimate of the quotient, u undefined.
+enum class division { quotient, remainder, estimate };
+
 // q := u (len m) / v (len n), 2 <= n <= m, and u[0, n) := the remainder
-// when `remainder`; returns the length of q, at most m + 1 - n.  u holds
+// when it is wanted; returns the length of q, at most m + 1 - n.  u holds
 // m + 1 limbs, t divisionscratch(n).  Scaling both by f brings v's top limb
 // to radix / 2 or more and leaves the quotient as it is; the remainder is
 // scaled back.
 size_t dividelong(limb* q, limb* u, size_t m, limb* v, size_t n, limb* t,
-                  bool remainder) {
+                  division wanted) {
   const limb f = radix / (v[n - 1] + 1);
   u[m] = multiplyshort(u, u, m, f);
   multiplyshort(v, v, n, f);
   const size_t nu = m + (u[m] != 0);
-  q[nu - n] = dividelimbs(q, u, nu, v, n, reciprocal(v[n - 1]), t);
-  if (remainder && f != 1) {
+  q[nu - n] = dividelimbs(q, u, nu, v, n, reciprocal(v[n - 1]), t,
+                          wanted == division::estimate);
+  if (wanted == division::remainder && f != 1) {
     divideshort(u, u, n, reciprocal(f));
   }
   return nu - n + 1;
+}
+
+// tenpowers[k] = 10^k for k < 19.
+constexpr std::array<limb, limbdigits> tenpowers = [] {
+  std::array<limb, limbdigits> powers{};
+  limb power = 1;
+  for (limb& entry : powers) {
+    entry = power;
+    power *= 10;
+  }
+  return powers;
+}();
+
+// Limbs that packscaled writes for na digits moved up by `places`.
+size_t scaledlimbs(size_t na, size_t places) {
+  return places / limbdigits + limbsfor(na) + 1;
+}
+
+// u[0, scaledlimbs(na, places)) := the well-formed digits a (len na) times
+// 10^places, which take the low limbsfor(na + places) of them: whole limbs
+// of zeros below the packed digits, and a product by a power of ten for the
+// places left.
+void packscaled(const digit* a, size_t na, size_t places, limb* u) {
+  const size_t zeros = places / limbdigits, k = limbsfor(na);
+  std::fill(u, u + zeros, limb{0});
+  packlimbs(a, na, u + zeros);
+  const limb scale = tenpowers[places % limbdigits];
+  u[zeros + k] = scale == 1 ? 0 : multiplyshort(u + zeros, u + zeros, k, scale);
+}
+
+// q (len k) holds a 10^places / b or one more; lowers it to the quotient
+// when q b is above the dividend.  Only estimates that end too close to a
+// unit come here (exact quotients among them), so the limbs are packed again
+// rather than kept from the division.
+void correctestimate(limb* q, size_t k, const digit* a, size_t na,
+                     size_t places, const digit* b, size_t nb) {
+  const size_t m = limbsfor(na + places), n = limbsfor(nb);
+  std::vector<limb> x(scaledlimbs(na, places)), y(n), p(k + n),
+      t(productscratch(k, n));
+  packscaled(a, na, places, x.data());
+  packlimbs(b, nb, y.data());
+  product(q, k, y.data(), n, p.data(), t.data());
+  // k + n > m: the product has limbs above the dividend's.
+  const bool above = std::any_of(p.begin() + static_cast<std::ptrdiff_t>(m),
+                                 p.end(), [](limb l) { return l != 0; });
+  if (above || compare(p.data(), x.data(), m) > 0) {
+    constexpr limb one = 1;
+    subfrom(q, k, &one, 1);
+  }
+}
+
+// quotient[0, nq) := a 10^places / b, of na and nb significant digits, for
+// a divisor of n >= 2 limbs and a dividend of m >= n limbs, when only the
+// quotient is wanted.  The dividend is taken one limb longer, a zero limb
+// below it, so that the estimate of dividelimbs has a limb below the units:
+// the excess can reach the units only when that limb is below
+// estimateslack, and only then is the estimate checked.
+void quotientbyestimate(const digit* a, size_t na, size_t places,
+                        const digit* b, size_t nb, size_t m, size_t n,
+                        digit* quotient, size_t nq) {
+  const size_t mu = m + 1;
+  const size_t ulimbs = std::max(mu + 1, scaledlimbs(na, places + limbdigits));
+  const size_t qlen = mu + 2 - n;
+  limbstorage storage(ulimbs + qlen + n + divisionscratch(n));
+  limb* u = storage.data();
+  limb* q = u + ulimbs;
+  limb* v = q + qlen;
+  packscaled(a, na, places + limbdigits, u);
+  packlimbs(b, nb, v);
+  const size_t qlimbs = dividelong(q, u, mu, v, n, v + n, division::estimate);
+  if (q[0] < estimateslack) {
+    correctestimate(q + 1, qlimbs - 1, a, na, places, b, nb);
+  }
+  unpacklimbs(q + 1, qlimbs - 1, quotient, nq);
 }
 
 // The quotient's limbs q (len kq) and the remainder's r (len kr) into the
@@ -288,48 +405,75 @@ void unpackresults(const limb* q, size_t kq, const limb* r, size_t kr,
   }
 }
 
-} // namespace
-
-void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
-            digit* quotient, std::size_t nq, digit* remainder, std::size_t nr) {
+// divide, with the dividend a 10^places.
+void dividedigits(const digit* a, std::size_t na, std::size_t places,
+                  const digit* b, std::size_t nb, digit* quotient,
+                  std::size_t nq, digit* remainder, std::size_t nr) {
   VELDRA_ASSERT(wellformed(a, na) && wellformed(b, nb));
   VELDRA_ASSERT(!overlap(quotient, nq, a, na) && !overlap(quotient, nq, b, nb));
   VELDRA_ASSERT(!overlap(remainder, nr, a, na) &&
                 !overlap(remainder, nr, b, nb));
   na = significantlength(a, na);
   nb = significantlength(b, nb);
-  const size_t m = limbsfor(na), n = limbsfor(nb);
+  const size_t m = na == 0 ? 0 : limbsfor(na + places), n = limbsfor(nb);
   VELDRA_ASSERT(n > 0);
   if (m <= 1 && n == 1) {
     // Machine words: the trace dominates here, so nothing else is set up.
+    // A dividend of one limb has fewer than 19 places with the zeros.
     limb x = 0, y;
-    packlimbs(a, na, &x);
+    if (m == 1) {
+      packlimbs(a, na, &x);
+      x *= tenpowers[places];
+    }
     packlimbs(b, nb, &y);
     const limb q = x / y, r = x % y;
     unpackresults(&q, 1, &r, 1, quotient, nq, remainder, nr);
     return;
   }
+  if (quotient != nullptr && remainder == nullptr && n >= divthreshold &&
+      m >= n) {
+    quotientbyestimate(a, na, places, b, nb, m, n, quotient, nq);
+    return;
+  }
   // Dividend (and its scaling carry), quotient, divisor, scratch.  With
   // fewer limbs a is below b: the quotient is 0 and the remainder a.
+  const size_t ulimbs = std::max(m + 1, scaledlimbs(na, places));
   const size_t qlen = m + 2 - std::min(m, n);
   const size_t t = m >= n && n >= divthreshold ? divisionscratch(n) : 0;
-  limbstorage storage((m + 1) + qlen + n + t);
+  limbstorage storage(ulimbs + qlen + n + t);
   limb* u = storage.data();
-  limb* q = u + m + 1;
+  limb* q = u + ulimbs;
   limb* v = q + qlen;
-  packlimbs(a, na, u);
+  if (m > 0) {
+    packscaled(a, na, places, u);
+  }
   size_t qlimbs = 0, rlimbs = m;
   if (m >= n) {
     packlimbs(b, nb, v);
     rlimbs = n;
     if (n > 1) {
-      qlimbs = dividelong(q, u, m, v, n, v + n, remainder != nullptr);
+      qlimbs = dividelong(q, u, m, v, n, v + n,
+                          remainder != nullptr ? division::remainder
+                                               : division::quotient);
     } else {
       qlimbs = m;
       u[0] = divideshort(q, u, m, reciprocal(v[0]));
     }
   }
   unpackresults(q, qlimbs, u, rlimbs, quotient, nq, remainder, nr);
+}
+
+} // namespace
+
+void divide(const digit* a, std::size_t na, const digit* b, std::size_t nb,
+            digit* quotient, std::size_t nq, digit* remainder, std::size_t nr) {
+  dividedigits(a, na, 0, b, nb, quotient, nq, remainder, nr);
+}
+
+void dividescaled(const digit* a, std::size_t na, std::size_t places,
+                  const digit* b, std::size_t nb, digit* quotient,
+                  std::size_t nq) {
+  dividedigits(a, na, places, b, nb, quotient, nq, nullptr, 0);
 }
 
 } // namespace detail

@@ -34,8 +34,8 @@
 // never ends the process: no destructor lets an exception out, and a trace
 // line that cannot be stored is dropped and counted (see log).  The
 // operands keep the strong guarantee, left as they were, in every operation
-// but fixedfloat = fixedint and = float, which keep the basic one: the
-// number holds some value, in step, and nothing leaks.  Operations that
+// but fixedfloat = float, which keeps the basic one: the number holds some
+// value, in step, and nothing leaks.  Operations that
 // change a number in place (resize, init, ++, the assignments, the carry
 // that + and - leave in the left operand) change it only once nothing can
 // fail.
@@ -396,8 +396,8 @@ public:
 
   // The integer `val` with a zero fraction, its sign included; only its
   // lowest h digits are kept.  std::out_of_range "Val too small for
-  // fixedfloat!" when val.size < h.  Out of memory, the basic guarantee:
-  // this number may hold the integer partly moved into place.
+  // fixedfloat!" when val.size < h.  Linear in the length, its trace
+  // apart: that of h products by ten, 11 lines each.
   fixedfloat& operator=(fixedint val);
   // The digits of the single-precision value itself: the fraction is scaled
   // by ten until it is integral within 0.001 (0.123f -> 0.123,
@@ -405,7 +405,8 @@ public:
   // value that is not finite, whose integer part is outside int64_t, or has
   // more than h digits; std::length_error "Fraction of float too big to fit
   // in fixedfloat!" (integer part kept) when the fraction needs more than h
-  // places.  Out of memory, the basic guarantee, as for = fixedint.
+  // places.  Out of memory, the basic guarantee: this number may hold the
+  // integer part alone.
   fixedfloat& operator=(float val);
   // The exact value of a decimal text: an optional '+' or '-', digits, and
   // optionally '.' and more digits, at least one digit in all ("78.9",
