@@ -1,4 +1,4 @@
-// The digit layer's kernels: the checks, multiplylow against GMP, sums and
+// The digit layer's kernels: the checks, multiplybylimbs against GMP, sums and
 // differences on every path, comparisons, words, limbs and text, and the
 // nearest double to a decimal value.
 #include "digits.hpp"
@@ -26,11 +26,12 @@ using namespace VELDRA::detail;
 using digits = std::vector<digit>;
 using veldratest::randomdigits;
 
-// multiplylow(a, b) at outlen against GMP, and no place written past outlen.
+// multiplybylimbs(a, b) at outlen against GMP, and no place written past
+// outlen.
 void expectlowproduct(const digits& a, const digits& b, std::size_t outlen) {
   const digits product = veldratest::lowproduct(a, b, outlen);
   digits out(outlen + 1, 42);
-  multiplylow(a.data(), a.size(), b.data(), b.size(), out.data(), outlen);
+  multiplybylimbs(a.data(), a.size(), b.data(), b.size(), out.data(), outlen);
   EXPECT_EQ(out.back(), 42) << "wrote past outlen " << outlen;
   out.pop_back();
   EXPECT_TRUE(out == product)
@@ -117,7 +118,8 @@ TEST(Multiply, MalformedFactorTakesThePlaceByPlaceLoop) {
   for (const auto& [a, b] :
        {std::pair(wellformed, malformed), std::pair(malformed, wellformed)}) {
     digits out(4, 7);
-    multiply(a.data(), a.size(), b.data(), b.size(), out.data(), out.size());
+    multiplydigits(a.data(), a.size(), b.data(), b.size(), out.data(),
+                   out.size());
     EXPECT_EQ(out, (digits{-5, 5, 0, 0}));
   }
 }

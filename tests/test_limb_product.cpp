@@ -281,7 +281,7 @@ TEST(Contracts, ABrokenPreconditionAbortsNamingIt) {
                "contract broken: !overlap");
   EXPECT_DEATH(divide(d.data(), 4, zero.data(), 2, q.data(), 4, nullptr, 0),
                "contract broken: n > 0");
-  EXPECT_DEATH(multiplylow(malformed.data(), 2, d.data(), 4, q.data(), 4),
+  EXPECT_DEATH(multiplybylimbs(malformed.data(), 2, d.data(), 4, q.data(), 4),
                "contract broken: wellformed");
 #endif
 }

@@ -37,8 +37,8 @@ std::vector<digit> poweroftwo(std::uint64_t e) {
 void timespoweroftwo(std::vector<digit>& x, std::uint64_t e) {
   const std::vector<digit> factor = poweroftwo(e);
   std::vector<digit> product(x.size() + factor.size());
-  multiply(x.data(), x.size(), factor.data(), factor.size(), product.data(),
-           product.size());
+  multiplydigits(x.data(), x.size(), factor.data(), factor.size(),
+                 product.data(), product.size());
   x.swap(product);
 }
 

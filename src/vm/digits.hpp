@@ -229,14 +229,14 @@ void multiplyplaces(const digit* a, std::size_t na, const digit* b,
 
 // out[0, outlen) = (a × b) mod 10^outlen, for well-formed a and b.  Works on
 // machine-word limbs; exact.  out may not overlap a or b.
-void multiplylow(const digit* a, std::size_t na, const digit* b, std::size_t nb,
-                 digit* out, std::size_t outlen);
+void multiplybylimbs(const digit* a, std::size_t na, const digit* b,
+                     std::size_t nb, digit* out, std::size_t outlen);
 
 // out[0, outlen) = the low outlen places of a × b, leading zeros of a and b
-// skipped.  Well-formed digits take multiplylow; any others the place-by-
+// skipped.  Well-formed digits take multiplybylimbs; any others the place-by-
 // place loop, whose places may then hold values outside 0..9.
-void multiply(const digit* a, std::size_t na, const digit* b, std::size_t nb,
-              digit* out, std::size_t outlen);
+void multiplydigits(const digit* a, std::size_t na, const digit* b,
+                    std::size_t nb, digit* out, std::size_t outlen);
 
 // out[0, outlen) = base^exponent mod 10^outlen for well-formed digits, the
 // exponent (len nexp) of any length; 0^0 = 1.  The base is packed into limbs

@@ -5,6 +5,7 @@
 #include "instep.hpp"
 #include "logline.hpp"
 #include "messages.hpp"
+#include "trace.hpp"
 #include "veldra.hpp"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ unsigned scalefraction(float& fraction) {
 
 // The body shared by the constructors: digits(0) is made by then.
 void startfloat(fixedfloat& number, std::uint64_t length) {
-  detail::logline("Creating new fixedfloat object!");
+  detail::logline(detail::trace::floatmade);
   number.init(length);
 }
 
@@ -64,31 +65,14 @@ void startfloat(fixedfloat& number, std::uint64_t length) {
 // now move at once; each step still writes its lines, in their order.
 // ---------------------------------------------------------------------------
 
-// fixedint(length): set-up first, then its creation lines.
-void logcreation(std::uint64_t length) {
-  setup();
-  detail::logline("New fixedint object!");
-  detail::logline("Resizing Digits to: ", length);
-  detail::logline("Done.");
-}
-
-// fixedint::resize(length).
-void logresize(std::uint64_t length) {
-  detail::logline("Resize requested in fixedint.");
-  detail::logline("Resizing Digits to: ", length);
-  detail::logline("Done.");
-}
-
-void logdestruction() { detail::logline("Deleted fixedint object."); }
-
 // The lines of one step: ten is made, the product made at twice the length
 // and cut back; the product (once moved into digits) and ten are destroyed.
 void logtimesten(std::uint64_t size) {
-  logcreation(size);
-  logcreation(2 * size);
-  logresize(size);
-  logdestruction();
-  logdestruction();
+  detail::trace::numbermade(size);
+  detail::trace::numbermade(2 * size);
+  detail::trace::numberresized(size);
+  detail::trace::numbergone();
+  detail::trace::numbergone();
 }
 
 // The digits of `number` after `steps` products by ten modulo 10^size, as
@@ -104,7 +88,8 @@ void multiplybytens(fixedint& number, std::uint64_t steps) {
   std::vector<detail::digit> next;
   for (; steps > 0 && !detail::wellformed(d.data(), d.size()); --steps) {
     next.resize(d.size());
-    detail::multiply(d.data(), d.size(), ten, 2, next.data(), next.size());
+    detail::multiplydigits(d.data(), d.size(), ten, 2, next.data(),
+                           next.size());
     d.swap(next);
   }
   detail::shiftup(d, steps);
@@ -128,16 +113,16 @@ fixedfloat::fixedfloat(std::uint64_t length, float val) : digits(0) {
 
 fixedfloat::fixedfloat(const fixedfloat& other) = default;
 
-fixedfloat::~fixedfloat() { detail::logline("Deleting fixedfloat object!"); }
+fixedfloat::~fixedfloat() { detail::logline(detail::trace::floatdestroyed); }
 
 void fixedfloat::init(std::uint64_t length) {
-  detail::logline("Init called on fixedfloat with length: ", length);
+  detail::logline(detail::trace::floatinit, length);
   if (length % 2 != 0) {
     throw std::runtime_error(detail::message::oddlength);
   }
-  detail::logline("Register size.");
-  detail::logline("Init boolean properties.");
-  detail::logline("Init digits.");
+  detail::logline(detail::trace::floatsize);
+  detail::logline(detail::trace::floatflags);
+  detail::logline(detail::trace::floatdigits);
   {
     // The new digits come first: a length that cannot be held leaves this
     // number as it was, its size matching its digits.
@@ -147,7 +132,7 @@ void fixedfloat::init(std::uint64_t length) {
     isneg = false;
     digits = std::move(zero);
   }
-  detail::logline("Done.");
+  detail::logline(detail::trace::done);
 }
 
 fixedint fixedfloat::getintpart() const {
@@ -225,8 +210,9 @@ std::string fixedfloat::asstring() const {
 
   fixedint fraction = getfractionpart();
   std::string fracstring = fraction.asstring();
-  // An empty scratch number: part of the rendering's trace.
-  static_cast<void>(fixedint(0));
+  // The lines of an empty scratch number, made and gone.
+  detail::trace::numbermade(0);
+  detail::trace::numbergone();
   if (detail::allzero(fraction.digits)) {
     out += '0';
     return out;

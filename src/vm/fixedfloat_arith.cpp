@@ -4,6 +4,7 @@
 #include "instep.hpp"
 #include "logline.hpp"
 #include "messages.hpp"
+#include "trace.hpp"
 #include "veldra.hpp"
 
 #include <algorithm>
@@ -18,7 +19,7 @@ namespace VELDRA {
 
 fixedfloat fixedfloat::operator*(fixedfloat x) const {
   detail::requireinstep(*this, x);
-  detail::logline("Multiplication operation in fixedfloat. (oh boy)");
+  detail::logline(detail::trace::floatproduct);
   if (size != x.size) {
     throw std::length_error(detail::message::floatsizes);
   }
@@ -34,12 +35,12 @@ fixedfloat fixedfloat::operator*(fixedfloat x) const {
     heap.resize(h + size);
     product = heap.data();
   }
-  detail::multiply(digits.digits.data(), digits.digits.size(),
-                   x.digits.digits.data(), x.digits.digits.size(), product,
-                   h + size);
+  detail::multiplydigits(digits.digits.data(), digits.digits.size(),
+                         x.digits.digits.data(), x.digits.digits.size(),
+                         product, h + size);
   std::copy(product + h, product + h + size, out.digits.digits.begin());
   out.isneg = floatsigned && isneg != x.isneg;
-  detail::logline("Done.");
+  detail::logline(detail::trace::done);
   return out;
 }
 

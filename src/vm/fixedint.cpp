@@ -3,6 +3,7 @@
 #include "instep.hpp"
 #include "logline.hpp"
 #include "messages.hpp"
+#include "trace.hpp"
 #include "veldra.hpp"
 
 #include <algorithm>
@@ -21,10 +22,10 @@ namespace {
 void startnumber(fixedint& number, std::uint64_t length) {
   setup();
   number.size = length;
-  detail::logline("New fixedint object!");
-  detail::logline("Resizing Digits to: ", length);
+  detail::logline(detail::trace::intmade);
+  detail::logline(detail::trace::resizingto, length);
   number.digits.resize(detail::holdable(length));
-  detail::logline("Done.");
+  detail::logline(detail::trace::done);
 }
 
 } // namespace
@@ -67,16 +68,16 @@ fixedint& fixedint::operator=(fixedint&& other) noexcept {
   return *this;
 }
 
-fixedint::~fixedint() { detail::logline("Deleted fixedint object."); }
+fixedint::~fixedint() { detail::logline(detail::trace::intdestroyed); }
 
 void fixedint::resize(std::uint64_t length) {
   detail::requireinstep(*this);
-  detail::logline("Resize requested in fixedint.");
-  detail::logline("Resizing Digits to: ", length);
+  detail::logline(detail::trace::resizerequested);
+  detail::logline(detail::trace::resizingto, length);
   digits.resize(detail::holdable(length));
   // Only now: a length the vector cannot hold throws with size still true.
   size = length;
-  detail::logline("Done.");
+  detail::logline(detail::trace::done);
 }
 
 void fixedint::wholeshiftl() {

@@ -7,6 +7,7 @@
 #include "digits.hpp"
 #include "instep.hpp"
 #include "messages.hpp"
+#include "trace.hpp"
 #include "veldra.hpp"
 
 #include <algorithm>
@@ -72,17 +73,16 @@ private:
 // other way round.  x is the operator's own copy of its right operand.
 fixedint addmixedsigns(const fixedint& self, fixedint& x) {
   // The sum's copies of both operands show only as their destruction lines
-  // at the end: one takes over x's digits, the other is an empty stand-in.
+  // at the end: one takes over x's digits, the other is no longer made.
   fixedint other(std::move(x));
-  // x is empty from here on: moving from it again makes empty numbers.
-  fixedint standin(std::move(x)); // NOLINT(bugprone-use-after-move)
+  const detail::trace::numberuntilscopeend secondcopy;
   fixedint result(self.size);
   // a == b, then a < b on copies of b: < runs > on a further copy and, when
   // this number is the negative one, != on another, which runs == on one
   // more.  The signs differ, so every answer is known; what shows is each
-  // copy's destruction line, left here by an empty stand-in.
+  // copy's destruction line.
   for (int copies = self.isneg ? 5 : 3; copies > 0; --copies) {
-    const fixedint copy(std::move(x)); // NOLINT(bugprone-use-after-move)
+    detail::trace::numbergone();
   }
   const fixedint& positive = self.isneg ? other : self;
   const fixedint& negative = self.isneg ? self : other;
@@ -168,8 +168,8 @@ fixedint fixedint::operator*(fixedint x) const {
   requireequallengths(*this, x);
   fixedint result(size + x.size);
   result = std::int64_t{0};
-  detail::multiply(digits.data(), size, x.digits.data(), x.size,
-                   result.digits.data(), size);
+  detail::multiplydigits(digits.data(), size, x.digits.data(), x.size,
+                         result.digits.data(), size);
   result.isneg = numsigned && isneg != x.isneg;
   result.resize(size);
   return result;

@@ -154,8 +154,8 @@ limb estimate(const limb* w, const limb* v, size_t n, const reciprocal& top) {
 // top limb, which is returned (0 or 1); u[0, n) := the remainder.
 // Preconditions: n >= 2 and v[n - 1] >= radix / 2 (top is its reciprocal),
 // so that u's top n limbs are below 2 v.
-limb schoolbook(limb* q, limb* u, size_t nu, const limb* v, size_t n,
-                const reciprocal& top) {
+limb schoolbookdivision(limb* q, limb* u, size_t nu, const limb* v, size_t n,
+                        const reciprocal& top) {
   VELDRA_ASSERT(n >= 2 && nu >= n && v[n - 1] >= radix / 2);
   const size_t qn = nu - n;
   const limb high = compare(u + qn, v, n) >= 0;
@@ -179,11 +179,12 @@ limb recursive(limb* q, limb* u, const limb* v, size_t n, const reciprocal& top,
                limb* t);
 
 // q[0, n) := u (len 2n) / v (len n) below its top limb, returned; u[0, n) :=
-// the remainder.  The preconditions of schoolbook; t: divisionscratch(n).
+// the remainder.  The preconditions of schoolbookdivision; t:
+// divisionscratch(n).
 limb divideblock(limb* q, limb* u, const limb* v, size_t n,
                  const reciprocal& top, limb* t) {
   if (n < divthreshold) {
-    return schoolbook(q, u, 2 * n, v, n, top);
+    return schoolbookdivision(q, u, 2 * n, v, n, top);
   }
   return recursive(q, u, v, n, top, t);
 }
@@ -244,7 +245,7 @@ constexpr limb estimateslack = 256;
 limb approximateblock(limb* q, limb* u, const limb* v, size_t n,
                       const reciprocal& top, limb* t) {
   if (n < divthreshold) {
-    return schoolbook(q, u, 2 * n, v, n, top);
+    return schoolbookdivision(q, u, 2 * n, v, n, top);
   }
   const size_t lo = n / 2, hi = n - lo;
   limb qh = divideblock(q + lo, u + 2 * lo, v + lo, hi, top, t);
@@ -255,8 +256,8 @@ limb approximateblock(limb* q, limb* u, const limb* v, size_t n,
 }
 
 // q[0, nu - n) := u (len nu) / v (len n) below its top limb, which is
-// returned; u[0, n) := the remainder.  Preconditions of schoolbook.  Long
-// divisors take the quotient in blocks of n limbs from the top, the first
+// returned; u[0, n) := the remainder.  Preconditions of schoolbookdivision.
+// Long divisors take the quotient in blocks of n limbs from the top, the first
 // block holding what is left over, each block a recursive division; a first
 // block shorter than n divides by v's top limbs and is then completed.
 // With `estimate`, the last block is only estimated (approximateblock; a
@@ -267,13 +268,13 @@ limb dividelimbs(limb* q, limb* u, size_t nu, const limb* v, size_t n,
                  const reciprocal& top, limb* t, bool estimate = false) {
   const size_t qn = nu - n;
   if (n < divthreshold || qn == 0) {
-    return schoolbook(q, u, nu, v, n, top);
+    return schoolbookdivision(q, u, nu, v, n, top);
   }
   const size_t first = (qn - 1) % n + 1;
   size_t j = qn - first;
   limb qh;
   if (first == 1) {
-    qh = schoolbook(q + j, u + j, n + 1, v, n, top);
+    qh = schoolbookdivision(q + j, u + j, n + 1, v, n, top);
   } else if (estimate && j == 0) {
     qh = approximateblock(q, u + n - first, v + n - first, first, top, t);
   } else {

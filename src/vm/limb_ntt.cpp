@@ -34,8 +34,8 @@ constexpr limb mulmod(limb a, limb b, limb p) {
   return static_cast<limb>(widelimb(a) * b % p);
 }
 
-// a / b mod p.
-constexpr limb divmod(limb a, limb b, limb p) {
+// Modular division: a / b mod p, as a times the inverse of b (p prime).
+constexpr limb dividemod(limb a, limb b, limb p) {
   return mulmod(a % p, powermod(b, p - 2, p), p);
 }
 
@@ -318,11 +318,11 @@ garner makegarner(size_t n) {
   const limb p12 = mulmod(q1.p % q3.p, q2.p % q3.p, q3.p);
   garner g{};
   g.s1 = unscale(1, q1);
-  g.s2 = unscale(divmod(1, q1.p, q2.p), q2);
-  g.t21 = form(divmod(1, q1.p, q2.p), q2);
-  g.s3 = unscale(divmod(1, p12, q3.p), q3);
-  g.t31 = form(divmod(1, p12, q3.p), q3);
-  g.t32 = form(divmod(1, q2.p, q3.p), q3);
+  g.s2 = unscale(dividemod(1, q1.p, q2.p), q2);
+  g.t21 = form(dividemod(1, q1.p, q2.p), q2);
+  g.s3 = unscale(dividemod(1, p12, q3.p), q3);
+  g.t31 = form(dividemod(1, p12, q3.p), q3);
+  g.t32 = form(dividemod(1, q2.p, q3.p), q3);
   g.p12 = widelimb(q1.p) * q2.p;
   return g;
 }

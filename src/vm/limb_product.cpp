@@ -31,8 +31,8 @@ inline void settle(limb top, widelimb acc, widelimb& carry, limb& out) {
 // (acc, top).  A column has at most min(m, n) products below 2^128, so top
 // stays far below 10^19 as divradix requires; the column plus the carry in
 // splits into w[c] and a carry out below 2^128.
-void schoolbook(const limb* u, size_t m, const limb* v, size_t n, limb* w,
-                size_t k) {
+void schoolbookproduct(const limb* u, size_t m, const limb* v, size_t n,
+                       limb* w, size_t k) {
   VELDRA_ASSERT(k <= m + n);
   widelimb carry = 0;
   for (size_t c = 0; c < k; ++c) {
@@ -52,7 +52,7 @@ void schoolbook(const limb* u, size_t m, const limb* v, size_t n, limb* w,
 // w[0, k) := the low k limbs of u (len n) squared; k <= 2n.  Comba as above,
 // each column summing its products u[i] u[c - i] with i < c - i once,
 // doubling the sum and adding the square u[c/2]^2 of an even column: about
-// half the products of schoolbook(u, n, u, n).
+// half the products of schoolbookproduct(u, n, u, n).
 void schoolbooksquare(const limb* u, size_t n, limb* w, size_t k) {
   VELDRA_ASSERT(k <= 2 * n);
   widelimb carry = 0;
@@ -76,13 +76,13 @@ void schoolbooksquare(const limb* u, size_t n, limb* w, size_t k) {
 }
 
 // w[0, k) := the low k limbs of u (len m) * v (len n) by the columns of
-// schoolbook, or of schoolbooksquare for a square; k <= m + n.
+// schoolbookproduct, or of schoolbooksquare for a square; k <= m + n.
 inline void columns(const limb* u, size_t m, const limb* v, size_t n, limb* w,
                     size_t k) {
   if (u == v && m == n) {
     schoolbooksquare(u, m, w, k);
   } else {
-    schoolbook(u, m, v, n, w, k);
+    schoolbookproduct(u, m, v, n, w, k);
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "contract.hpp"
 #include "portable.hpp"
+#include "tuning.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,38 +28,6 @@ using widelimb = wideportable;
 
 constexpr std::size_t limbdigits = 19;
 constexpr limb radix = 10000000000000000000u; // 10^19, top bit set
-
-// Thresholds in limbs of the shorter factor, measured on this machine (a
-// Zen 5 virtual machine at 2.1 GHz; best of 25 rounds of CPU time) with the
-// times of both sides at and around each; "half low" is a low product of
-// k = m = n limbs.
-//
-// Products below this run through the schoolbook columns: one Karatsuba
-// level ties at 56 and wins by 3% at 64, 9% at 80.
-constexpr std::size_t karatsubathreshold = 64;
-// Squares, whose columns cost half: a tie at 112, the columns 6% ahead at 64.
-constexpr std::size_t karatsubasquarethreshold = 112;
-// Products from this size go through the number-theoretic transform: 143 us
-// against Karatsuba's 155 at 700, 172 against 250 at 900; Karatsuba is 17%
-// ahead at 600 (and 11% behind at 480 to 512, where the transform is full).
-constexpr std::size_t nttthreshold = 680;
-// Squares: 131 us against 145 at 900; the transform is 6% ahead at 768,
-// but 10% behind at 769 and 8% at 1025, where its length has just grown.
-constexpr std::size_t nttsquarethreshold = 850;
-// Low products below this are truncated schoolbook; above it they split into
-// a full and two low products: 4% faster at 160, 7% at 256, a tie at 128.
-constexpr std::size_t lowsplitthreshold = 160;
-// Low squares split into a square and one low product: a tie at 224, the
-// columns 8% ahead at 128, the split 6% ahead at 288.
-constexpr std::size_t lowsplitsquarethreshold = 224;
-// Low products from this size take the transform of the full product: half
-// low, 135 us against the split's 139 at 700 and 158 against 206 at 900; the
-// split wins by 5% at 1025 only.
-constexpr std::size_t nttlowthreshold = 700;
-// Low squares: half low, 213 us against the split's 248 at 1400; the split
-// wins by up to 35% between 1025 and 1200, where the transform's length has
-// just grown, and by 3% at 2049.
-constexpr std::size_t nttlowsquarethreshold = 1300;
 
 // Limbs that hold `digits` decimal digits.
 inline std::size_t limbsfor(std::size_t digits) {
@@ -153,20 +122,6 @@ private:
   limb local_[256];
   std::unique_ptr<limb[]> heap_;
 };
-
-// Division works on these limbs too: on this machine schoolbook division
-// of 4096 digits by 2048 runs 3.4 times faster on base-10^19 limbs than the
-// base-10^9 division it replaced (2.9 times at 512 by 256 digits), with
-// about a fifth of the steps.  Divisors of fewer limbs than divthreshold
-// divide by schoolbook (Knuth's algorithm D); longer ones recursively
-// (Burnikel and Ziegler) down to it.  Measured dividing 2n limbs by n, one
-// level of recursion loses 3 % at n = 10, ties at 11 and 12, and wins 5 %
-// at 13, 8 % at 14 and 13 % at 20.  Quotients wanted alone estimate their
-// last block recursively from the same size up.  Measured again on an Intel
-// Xeon virtual machine (2.1 GHz; interleaved, best of 8 rounds), 8, 16 and
-// 24 ran within 5 % of 12 either way for quotients and remainders of 1024
-// to 32768 digits by half as many.
-constexpr std::size_t divthreshold = 12;
 
 } // namespace detail
 } // namespace VELDRA

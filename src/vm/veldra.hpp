@@ -256,7 +256,12 @@ public:
   fixedint operator+(fixedint x);
   fixedint operator-(fixedint x);
   // Product modulo 10^size of numbers of equal length; never throws on
-  // overflow.
+  // overflow.  Only the low size places are computed: O(n^2) in the length
+  // up to about 1200 digits, then as Karatsuba's n^1.58, and from about
+  // 13000 digits O(n log n) by a transform.  An element outside 0..9 in
+  // either takes the place-by-place loop, O(n m) in their significant
+  // lengths.
+  //   fixedint(3, 25) * fixedint(3, 40)   -> 0     (1000 wrapped to 3 digits)
   fixedint operator*(fixedint x) const;
 
   // Quotient truncated toward zero and the remainder, which takes this
@@ -396,8 +401,9 @@ public:
 
   // The integer `val` with a zero fraction, its sign included; only its
   // lowest h digits are kept.  std::out_of_range "Val too small for
-  // fixedfloat!" when val.size < h.  Linear in the length, its trace
-  // apart: that of h products by ten, 11 lines each.
+  // fixedfloat!" when val.size < h.  Linear in the length (up to quadratic
+  // while elements outside 0..9 remain), its trace apart: that of h
+  // products by ten, 11 lines each.
   fixedfloat& operator=(fixedint val);
   // The digits of the single-precision value itself: the fraction is scaled
   // by ten until it is integral within 0.001 (0.123f -> 0.123,
@@ -465,7 +471,8 @@ public:
 
   // The product truncated toward zero at h fraction digits, the integer
   // digits above h dropped.  std::length_error "Size is not equal!" for
-  // different lengths.
+  // different lengths.  Costs what fixedint * costs at 1.5 times the
+  // length: the low h + size places of the digits' product.
   fixedfloat operator*(fixedfloat x) const;
   // The quotient truncated toward zero at h fraction digits, integer digits
   // above h dropped, as * does; negative when the signs differ, floatsigned

@@ -4,6 +4,8 @@
 #ifndef VELDRA_TESTS_TRACECAPTURE_HPP
 #define VELDRA_TESTS_TRACECAPTURE_HPP
 
+// The library's own table of trace texts, read from its sources.
+#include "../../src/vm/trace.hpp"
 #include "veldra.hpp"
 
 #include <gtest/gtest.h>
@@ -11,11 +13,23 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace veldratest {
 
 using lines = std::vector<std::string>;
+
+namespace trace = VELDRA::detail::trace;
+
+// A line's text, and one followed by a number or a text.
+inline std::string line(std::string_view text) { return std::string(text); }
+inline std::string line(std::string_view text, std::uint64_t number) {
+  return line(text) + std::to_string(number);
+}
+inline std::string line(std::string_view text, const std::string& tail) {
+  return line(text) + tail;
+}
 
 // "VELDRA [" + 24 characters of time text + "]: "
 constexpr std::size_t prefixlength = 35;
@@ -76,14 +90,14 @@ inline lines concat(std::initializer_list<lines> parts) {
 // A fixedint made by length: fixedint(length), and every number an
 // operation makes for its result or its own use.
 inline lines creationlines(std::uint64_t length) {
-  return {"New fixedint object!",
-          "Resizing Digits to: " + std::to_string(length), "Done."};
+  return {line(trace::intmade), line(trace::resizingto, length),
+          line(trace::done)};
 }
 
 // A fixedint resized to `length`.
 inline lines resizelines(std::uint64_t length) {
-  return {"Resize requested in fixedint.",
-          "Resizing Digits to: " + std::to_string(length), "Done."};
+  return {line(trace::resizerequested), line(trace::resizingto, length),
+          line(trace::done)};
 }
 
 // The result of a * b at `length`: made at twice the length, cut back.
@@ -101,7 +115,7 @@ inline lines productlines(std::uint64_t length) {
 
 // `count` numbers that an operation, or the test, made for its own use.
 inline lines numbersgone(std::size_t count = 1) {
-  return lines(count, "Deleted fixedint object.");
+  return lines(count, line(trace::intdestroyed));
 }
 
 // The copies of the right operand taken by `count` operators: each takes it
@@ -122,7 +136,7 @@ inline lines floatsgone(std::size_t count = 1) {
   lines out;
   for (std::size_t i = 0; i < count; ++i) {
     out.insert(out.end(),
-               {"Deleting fixedfloat object!", "Deleted fixedint object."});
+               {line(trace::floatdestroyed), line(trace::intdestroyed)});
   }
   return out;
 }
@@ -135,14 +149,13 @@ inline lines floatoperandsgone(std::size_t count = 1) {
 // fixedfloat(length) once set-up has run: its digits start empty, and the
 // number of `length` places made for them is moved in and goes.
 inline lines floatcreationlines(std::uint64_t length) {
-  return concat(
-      {creationlines(0),
-       {"Creating new fixedfloat object!",
-        "Init called on fixedfloat with length: " + std::to_string(length),
-        "Register size.", "Init boolean properties.", "Init digits."},
-       creationlines(length),
-       numbersgone(1),
-       {"Done."}});
+  return concat({creationlines(0),
+                 {line(trace::floatmade), line(trace::floatinit, length),
+                  line(trace::floatsize), line(trace::floatflags),
+                  line(trace::floatdigits)},
+                 creationlines(length),
+                 numbersgone(1),
+                 {line(trace::done)}});
 }
 
 // ---------------------------------------------------------------------------
@@ -151,19 +164,15 @@ inline lines floatcreationlines(std::uint64_t length) {
 
 // The set-up lines the first number of a process writes before its own.
 inline lines setuplines() {
-  return {"First fixedint/fixedfloat object created!",
-          "Start Initialization of Veldra Arithmetic module.",
-          "Setting up log dumper...", "Done. Init Successful"};
+  return {line(trace::firstnumber), line(trace::startsetup),
+          line(trace::settingdumper), line(trace::setupdone)};
 }
 
 // The last six lines of a crash report naming the exception (type, what()).
 inline lines closinglines(const std::string& type, const std::string& message) {
-  return {"Terminate called. Preparing report.",
-          "Opened File.",
-          "Rethrowing exception and getting type.",
-          "Exception type: " + type,
-          "what(): " + message,
-          "--- LOG END: NO FURTHER MESSAGES ---"};
+  return {line(trace::reportstart),         line(trace::reportopened),
+          line(trace::reportrethrow),       line(trace::reporttype, type),
+          line(trace::reportwhat, message), line(trace::reportend)};
 }
 
 } // namespace veldratest

@@ -1,0 +1,110 @@
+// Word-at-a-time primitives of the digit layer: eight places, one byte
+// each, to a 64-bit word.  Internal: not installed.
+#ifndef VELDRA_DIGITWORDS_HPP
+#define VELDRA_DIGITWORDS_HPP
+
+#include "digits.hpp"
+#include "portable.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace VELDRA {
+namespace detail {
+
+using word = std::uint64_t;
+
+// ---------------------------------------------------------------------------
+// Eight places to a word.  Byte j of a word, counted from the least
+// significant, holds place j of the eight: the order the carries of a sum
+// run in, whatever the machine's byte order.
+// ---------------------------------------------------------------------------
+
+// The byte b repeated in all eight bytes of a word.
+constexpr word everybyte(std::uint8_t b) { return 0x0101010101010101u * b; }
+
+constexpr word topbits = everybyte(0x80);
+
+constexpr word e8 = 100000000;
+
+inline word littleendian(word w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return byteswap(w);
+#else
+  return w;
+#endif
+}
+
+// Places d[0, m), m <= 8, as a word; zero above them.  A short word is
+// built in a register: a whole-word load of bytes just stored piecemeal
+// would stall.
+inline word loadword(const digit* d, std::size_t m = 8) {
+  word w = 0;
+  if (m == 8) {
+    std::memcpy(&w, d, sizeof w);
+    return littleendian(w);
+  }
+  while (m > 0) {
+    w = w << 8 | static_cast<std::uint8_t>(d[--m]);
+  }
+  return w;
+}
+
+// Places d[n - m, n), m <= 8, as a word: from a whole-word load when there
+// are eight places to load.
+inline word loadtop(const digit* d, std::size_t n, std::size_t m) {
+  if (n < 8 || m == 0) {
+    return loadword(d + n - m, m);
+  }
+  return loadword(d + n - 8) >> (8 * (8 - m));
+}
+
+// to[0, m) := the low m bytes of w, m <= 8.
+inline void storeword(void* to, word w, std::size_t m = 8) {
+  if (m == 8) {
+    w = littleendian(w);
+    std::memcpy(to, &w, sizeof w);
+    return;
+  }
+  auto* bytes = static_cast<std::uint8_t*>(to);
+  for (std::size_t j = 0; j < m; ++j, w >>= 8) {
+    bytes[j] = static_cast<std::uint8_t>(w);
+  }
+}
+
+// The top bit of every byte of w outside 0..9.  A byte b lies in 0..9 when
+// neither b nor b + 0x76 has its top bit set; the addition carries into the
+// next byte only from a byte of 0x8a or more, whose own top bit is set.
+inline word outside(word w) { return (w | (w + everybyte(0x76))) & topbits; }
+
+// The value of the eight digits of w.  Neighbouring digits, then pairs,
+// then fours are merged, each by one multiplication: byte 0 of
+// (w * (10 + 2^8)) >> 8 holds d0 + 10 d1, byte 2 d2 + 10 d3, and so on; no
+// field outgrows its width.
+inline word eightvalue(word w) {
+  w = (w * (10 + (1u << 8))) >> 8 & 0x00ff00ff00ff00ffu;
+  w = (w * (100 + (1u << 16))) >> 16 & 0x0000ffff0000ffffu;
+  return (w * (10000 + (word{1} << 32))) >> 32;
+}
+
+// The eight digits of v < 10^8 as a word: split into fours, then pairs,
+// then digits, each division by a multiplication and shift exact in its
+// range (x / 100 = x * 5243 >> 19 for x < 43699, x / 10 = x * 103 >> 10 for
+// x < 179).
+inline word eightdigits(std::uint32_t v) {
+  word w = v % 10000 | word{v / 10000} << 32;
+  w += ((w * 5243) >> 19 & 0x0000007f0000007fu) * (0x10000 - 100);
+  w += ((w * 103) >> 10 & 0x000f000f000f000fu) * (0x100 - 10);
+  return w;
+}
+
+// One past the highest non-zero byte of w != 0.
+inline std::size_t topbyte(word w) {
+  return static_cast<std::size_t>(63 - leadingzeros(w)) / 8 + 1;
+}
+
+} // namespace detail
+} // namespace VELDRA
+
+#endif // VELDRA_DIGITWORDS_HPP
