@@ -38,7 +38,9 @@ bool closeto(const bigint& scaled, std::uint64_t h, bool negative, float val) {
   mpq_t stored;
   mpq_t gap;
   mpq_t bound;
-  mpq_inits(stored, gap, bound, nullptr);
+  mpq_init(stored);
+  mpq_init(gap);
+  mpq_init(bound);
   mpq_set_num(stored, scaled.get());
   mpq_set_den(stored, powerof10(h).get());
   mpq_canonicalize(stored);
@@ -50,7 +52,9 @@ bool closeto(const bigint& scaled, std::uint64_t h, bool negative, float val) {
   mpq_abs(gap, gap);
   mpq_set_ui(bound, 11, 10000);
   const bool close = mpq_cmp(gap, bound) <= 0;
-  mpq_clears(stored, gap, bound, nullptr);
+  mpq_clear(bound);
+  mpq_clear(gap);
+  mpq_clear(stored);
   return close;
 }
 

@@ -38,11 +38,11 @@ std::vector<fs::path> inputsof(const fs::path& path) {
 bool replay(const fs::path& input) {
   std::ifstream in(input, std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "cannot read %s\n", input.c_str());
+    std::fprintf(stderr, "cannot read %s\n", input.string().c_str());
     return false;
   }
   const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
-  std::printf("%s (%zu bytes)\n", input.c_str(), bytes.size());
+  std::printf("%s (%zu bytes)\n", input.string().c_str(), bytes.size());
   std::fflush(stdout);
   LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
   return true;

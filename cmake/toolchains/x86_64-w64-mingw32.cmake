@@ -1,6 +1,7 @@
 # Windows x86-64 with Debian's mingw-w64 cross compiler (posix threads),
 # linked statically so that the programs need no DLLs; they run under wine.
-# GoogleTest is built from source for the target; there is no GMP for it.
+# GoogleTest is built from source for the target, and so is GMP's subset
+# mini-gmp (VELDRA_MINI_GMP_DIR), Debian having no GMP for it.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

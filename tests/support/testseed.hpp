@@ -14,25 +14,17 @@
 #include <cstdlib>
 #include <string>
 
-#if defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
+#if !defined(_WIN32)
 #include <unistd.h>
 #endif
 
 namespace veldratest {
 
-// The path of this test program.
+// The path of this test program.  On Windows the C runtime's, which spares
+// every test the macros of <windows.h> (`far`, `near`, ...).
 inline std::string programpath() {
 #if defined(_WIN32)
-  char program[MAX_PATH] = "<test program>";
-  ::GetModuleFileNameA(nullptr, program, sizeof program);
+  return _pgmptr != nullptr ? _pgmptr : "<test program>";
 #else
   char program[PATH_MAX] = "<test program>";
   const ssize_t length =
@@ -40,8 +32,8 @@ inline std::string programpath() {
   if (length > 0) {
     program[length] = '\0';
   }
-#endif
   return program;
+#endif
 }
 
 class testseed {
