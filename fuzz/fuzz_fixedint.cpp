@@ -112,7 +112,7 @@ private:
 
   // Any int64_t, often cut to a few digits so that it fits.
   std::int64_t machinevalue() {
-    std::int64_t val = input_.ConsumeIntegral<std::int64_t>();
+    auto val = input_.ConsumeIntegral<std::int64_t>();
     const int kept = input_.ConsumeIntegralInRange<int>(0, 19);
     if (kept == 19) {
       return val;
@@ -219,6 +219,8 @@ private:
     fixedint moved(std::move(taken));
     pool_[target] = std::move(moved);
     check(holds(pool_[target], expected), "move changed the value");
+    // The moved-from state is documented: length 0, no digits.
+    // NOLINTNEXTLINE(bugprone-use-after-move)
     check(taken.size == 0 && taken.digits.empty() && moved.size == 0 &&
               moved.digits.empty(),
           "a moved-from number must have length 0");
