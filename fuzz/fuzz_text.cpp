@@ -58,15 +58,17 @@ bool isdigit(char c) { return c >= '0' && c <= '9'; }
 // maxtext digits past maxlength places.
 constexpr long farshift = 2000;
 
-reading read(const std::string& text, bool allowpoint) {
-  reading r;
+// The sign and the mantissa's digits from the text's start; `at` is left
+// past them, `point` where the point stood among the digits (npos: none).
+std::string readmantissa(const std::string& text, bool allowpoint, reading& r,
+                         std::size_t& at, std::size_t& point) {
   std::size_t i = 0;
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
     r.negative = text[0] == '-';
     i = 1;
   }
   std::string digits;
-  std::size_t point = std::string::npos;
+  point = std::string::npos;
   for (; i < text.size(); ++i) {
     if (isdigit(text[i])) {
       digits += text[i];
@@ -76,36 +78,37 @@ reading read(const std::string& text, bool allowpoint) {
       break;
     }
   }
-  if (digits.empty()) {
-    return r;
+  at = i;
+  return digits;
+}
+
+// The exponent that may follow the mantissa at `i`, as a shift of the point
+// (beyond farshift: farshift + 1); extends r.prefix over it when it reads.
+long readexponent(const std::string& text, std::size_t i, reading& r) {
+  if (i >= text.size() || (text[i] != 'e' && text[i] != 'E')) {
+    return 0;
   }
-  r.prefix = i;
-  long shift = 0;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    std::size_t end = i + 1;
-    const bool down = end < text.size() && text[end] == '-';
-    end += end < text.size() && (text[end] == '+' || down) ? 1 : 0;
-    const std::size_t first = end;
-    while (end < text.size() && isdigit(text[end])) {
-      ++end;
-    }
-    if (end > first) {
-      r.prefix = end;
-      const bigint exponent(text.substr(first, end - first).c_str());
-      shift = mpz_cmp_ui(exponent.get(), farshift) > 0
-                  ? farshift + 1
-                  : mpz_get_si(exponent.get());
-      shift = down ? -shift : shift;
-    }
+  std::size_t end = i + 1;
+  const bool down = end < text.size() && text[end] == '-';
+  end += end < text.size() && (text[end] == '+' || down) ? 1 : 0;
+  const std::size_t first = end;
+  while (end < text.size() && isdigit(text[end])) {
+    ++end;
   }
-  r.valid = r.prefix == text.size();
-  if (digits.find_first_not_of('0') == std::string::npos) {
-    return r;
+  if (end == first) {
+    return 0;
   }
-  if (shift > farshift || shift < -farshift) {
-    r.beyond = shift > 0 ? 1 : -1;
-    return r;
-  }
+  r.prefix = end;
+  const bigint exponent(text.substr(first, end - first).c_str());
+  const long shift = mpz_cmp_ui(exponent.get(), farshift) > 0
+                         ? farshift + 1
+                         : mpz_get_si(exponent.get());
+  return down ? -shift : shift;
+}
+
+// Splits the digits, not all zeros, at the point moved by `shift` into
+// r.integer and r.fraction.
+void placepoint(std::string digits, std::size_t point, long shift, reading& r) {
   long at =
       static_cast<long>(point == std::string::npos ? digits.size() : point) +
       shift;
@@ -118,6 +121,27 @@ reading read(const std::string& text, bool allowpoint) {
   r.fraction = digits.substr(static_cast<std::size_t>(at));
   r.integer.erase(0, r.integer.find_first_not_of('0'));
   r.fraction.erase(r.fraction.find_last_not_of('0') + 1);
+}
+
+reading read(const std::string& text, bool allowpoint) {
+  reading r;
+  std::size_t i = 0;
+  std::size_t point = std::string::npos;
+  const std::string digits = readmantissa(text, allowpoint, r, i, point);
+  if (digits.empty()) {
+    return r;
+  }
+  r.prefix = i;
+  const long shift = readexponent(text, i, r);
+  r.valid = r.prefix == text.size();
+  if (digits.find_first_not_of('0') == std::string::npos) {
+    return r;
+  }
+  if (shift > farshift || shift < -farshift) {
+    r.beyond = shift > 0 ? 1 : -1;
+    return r;
+  }
+  placepoint(digits, point, shift, r);
   return r;
 }
 

@@ -1,10 +1,12 @@
 // Shared by the fuzz targets: the failures the library documents, running
 // one operation so that only those may escape it, the checks that abort the
-// run on a finding, and the choice of the next operation.
+// run on a finding, the choice of the next operation, the pool of numbers a
+// session works on, and the checks every number type must pass alike.
 #ifndef VELDRA_FUZZ_FUZZCHECK_HPP
 #define VELDRA_FUZZ_FUZZCHECK_HPP
 
 #include "fuzzinput.hpp"
+#include "support/floatmodel.hpp"
 #include "support/intmodel.hpp"
 #include "veldra.hpp"
 
@@ -17,6 +19,7 @@
 #include <exception>
 #include <initializer_list>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
@@ -27,6 +30,7 @@ namespace veldrafuzz {
 
 using veldratest::bigint;
 using veldratest::digitvector;
+using veldratest::floatstate;
 using veldratest::intstate;
 
 // Every failure an operation may report, each with its documented type and
@@ -213,6 +217,130 @@ inline void resettrace() {
 
 inline bool holds(const VELDRA::fixedint& n, const intstate& s) {
   return intstate(n) == s;
+}
+inline bool holds(const VELDRA::fixedfloat& n, const floatstate& s) {
+  return floatstate(n) == s;
+}
+
+// The few numbers a session works on, and the input that drives it.  The
+// lengths often repeat, so that binary operations see operands of equal
+// length.  Session derives from it and gives step(), which runs one
+// operation, and checkinvariants(n), which every number meets after each.
+template <class Session, class Number, class State, std::size_t poolsize>
+class pool {
+public:
+  void run() {
+    makepool();
+    while (input_.remaining_bytes() > 0) {
+      static_cast<Session&>(*this).step();
+      for (const Number& n : pool_) {
+        Session::checkinvariants(n);
+      }
+    }
+  }
+
+protected:
+  static constexpr std::uint64_t maxlength = 64;
+
+  // `lengthstep`: every length of the pool is a multiple of it.
+  pool(const std::uint8_t* data, std::size_t size, std::uint64_t lengthstep)
+      : input_(data, size), lengthstep_(lengthstep) {}
+
+  fuzzinput input_;
+  std::vector<Number> pool_;
+
+  std::uint64_t newlength() {
+    return input_.ConsumeIntegralInRange<std::uint64_t>(0, maxlength);
+  }
+  std::size_t slot() {
+    return input_.ConsumeIntegralInRange<std::size_t>(0, poolsize - 1);
+  }
+  Number& pick() { return pool_[slot()]; }
+
+  // A const operator on two numbers of the pool.
+  template <class Operation>
+  binaryrun<Number, State> runbinary(Operation&& operation,
+                                     std::initializer_list<failure> allowed) {
+    const Number& a = pick();
+    const Number& b = pick();
+    return veldrafuzz::runbinary<State>(a, b, operation, allowed);
+  }
+
+private:
+  std::uint64_t lengthstep_;
+
+  void makepool() {
+    pool_.reserve(poolsize);
+    std::uint64_t length = lengthstep_ * (newlength() / lengthstep_);
+    for (std::size_t i = 0; i < poolsize; ++i) {
+      if (i > 0 && input_.ConsumeBool()) {
+        length = lengthstep_ * (newlength() / lengthstep_);
+      }
+      pool_.emplace_back(length);
+    }
+  }
+};
+
+// The six comparisons of x and y, which must leave both as they were and
+// agree with one another: exactly one of ==, > and < holds.
+struct ordering {
+  bool eq;
+  bool gt;
+  bool lt;
+};
+
+template <class State, class Number>
+ordering compareall(const Number& x, const Number& y) {
+  const State a(x);
+  const State b(y);
+  bool eq = false;
+  bool ne = false;
+  bool gt = false;
+  bool lt = false;
+  bool ge = false;
+  bool le = false;
+  attempt(
+      [&] {
+        eq = x == y;
+        ne = x != y;
+        gt = x > y;
+        lt = x < y;
+        ge = x >= y;
+        le = x <= y;
+      },
+      {});
+  check(holds(x, a) && holds(y, b), "a comparison changed an operand");
+  check(ne == !eq && ge == (gt || eq) && le == (lt || eq) &&
+            int{eq} + int{gt} + int{lt} == 1,
+        "the comparisons disagree with each other");
+  return {eq, gt, lt};
+}
+
+// asstring(), which must leave the number as it was and be what << prints.
+template <class State, class Number> std::string printed(const Number& n) {
+  const State s(n);
+  std::string out;
+  attempt([&] { out = n.asstring(); }, {});
+  check(holds(n, s), "asstring changed the number");
+  std::ostringstream stream;
+  stream << n;
+  check(stream.str() == out, "operator<< does not print asstring()");
+  return out;
+}
+
+// getcopy, abs and flipsign.
+template <class State, class Number> void checkcopies(Number& n) {
+  const State s(n);
+  const Number copy = n.getcopy();
+  const Number absolute = n.abs();
+  State positive = s;
+  positive.isneg = false;
+  check(holds(copy, s), "getcopy differs from its source");
+  check(holds(absolute, positive), "abs is wrong");
+  n.flipsign();
+  State flipped = s;
+  flipped.isneg = !s.isneg;
+  check(holds(n, flipped), "flipsign is wrong");
 }
 
 // Well-formed digits from the input bytes, as far as they go.
