@@ -366,10 +366,10 @@ TEST(Formatting, SpecsAsForNumbersAndNoTrace) {
   EXPECT_EQ(fmt::format("{:{}.{}f}|{:\u20ac>4}", price, 9, 3, count),
             "   21.489|\u20ac-42");
   EXPECT_TRUE(cap.lines().empty());
-  for (const char* spec : {"{:.2}", "{:x}", "{:.f}", "{:{<5}", "{:.1d}"}) {
-    EXPECT_THROW(static_cast<void>(fmt::format(fmt::runtime(spec), price)),
+  for (const char* format : {"{:.2}", "{:x}", "{:.f}", "{:{<5}", "{:.1d}"}) {
+    EXPECT_THROW(static_cast<void>(fmt::format(fmt::runtime(format), price)),
                  fmt::format_error)
-        << spec;
+        << format;
   }
   EXPECT_THROW(static_cast<void>(fmt::format("{:.1}", count)),
                fmt::format_error);

@@ -8,7 +8,7 @@
 //   fmt::format("{:+09.2f}", fixedfloat(8, "-1.005"))    -> "-00001.00"
 //   fmt::format("{:*^7}", fixedint(4, -42))              -> "**-42**"
 //
-// The spec is fmt's for numbers: [[fill]align][sign]['0'][width]
+// The format options are fmt's for numbers: [[fill]align][sign]['0'][width]
 // ['.' precision][type], the width and the precision also as arguments
 // ("{:{}.{}f}").  With no alignment a number goes to the right; '0' pads
 // with zeros after the sign; the sign '+' or ' ' marks a number that is not
@@ -36,9 +36,9 @@
 namespace VELDRA {
 namespace fmtsupport {
 
-// A parsed spec.  An argument index, where one was given for the width or
-// the precision, stands in for the value until format() looks it up.
-struct numberspec {
+// Parsed format options.  An argument index, where one was given for the width
+// or the precision, stands in for the value until format() looks it up.
+struct numberoptions {
   char fill[4] = {' '};
   int filllength = 1;
   char align = '\0'; // '<', '>', '^'; '=' pads with zeros after the sign
@@ -94,8 +94,8 @@ constexpr Iterator parsecount(ParseContext& ctx, Iterator it, Iterator end,
 }
 
 template <class ParseContext>
-constexpr auto parsespec(ParseContext& ctx, numberspec& spec, bool fixedpoint)
-    -> decltype(ctx.begin()) {
+constexpr auto parseoptions(ParseContext& ctx, numberoptions& options,
+                            bool fixedpoint) -> decltype(ctx.begin()) {
   auto it = ctx.begin();
   const auto end = ctx.end();
   const int lead = it != end ? codepointlength(*it) : 0;
@@ -103,42 +103,43 @@ constexpr auto parsespec(ParseContext& ctx, numberspec& spec, bool fixedpoint)
     if (*it == '{' || *it == '}') {
       throw fmt::format_error("invalid fill character");
     }
-    std::copy(it, it + lead, spec.fill);
-    spec.filllength = lead;
-    spec.align = it[lead];
+    std::copy(it, it + lead, options.fill);
+    options.filllength = lead;
+    options.align = it[lead];
     it += lead + 1;
   } else if (it != end && isalignment(*it)) {
-    spec.align = *it++;
+    options.align = *it++;
   }
   if (it != end && (*it == '+' || *it == '-' || *it == ' ')) {
-    spec.sign = *it++;
+    options.sign = *it++;
   }
   if (it != end && *it == '0') {
     ++it;
     // As for fmt's numbers: an alignment given wins over the zeros.
-    if (spec.align == '\0') {
-      spec.align = '=';
-      spec.fill[0] = '0';
-      spec.filllength = 1;
+    if (options.align == '\0') {
+      options.align = '=';
+      options.fill[0] = '0';
+      options.filllength = 1;
     }
   }
-  it = parsecount(ctx, it, end, spec.width, spec.widthargument);
+  it = parsecount(ctx, it, end, options.width, options.widthargument);
   if (it != end && *it == '.') {
-    it = parsecount(ctx, it + 1, end, spec.precision, spec.precisionargument);
-    if (spec.precision < 0 && spec.precisionargument < 0) {
+    it = parsecount(ctx, it + 1, end, options.precision,
+                    options.precisionargument);
+    if (options.precision < 0 && options.precisionargument < 0) {
       throw fmt::format_error("missing precision specifier");
     }
   }
   if (it != end && *it != '}') {
-    spec.type = *it++;
+    options.type = *it++;
   }
   if (it != end && *it != '}') {
     throw fmt::format_error("invalid format specifier");
   }
-  const bool precise = spec.precision >= 0 || spec.precisionargument >= 0;
-  const bool valid = fixedpoint
-                         ? (spec.type == '\0' && !precise) || (spec.type == 'f')
-                         : (spec.type == '\0' || spec.type == 'd') && !precise;
+  const bool precise = options.precision >= 0 || options.precisionargument >= 0;
+  const bool valid =
+      fixedpoint ? (options.type == '\0' && !precise) || (options.type == 'f')
+                 : (options.type == '\0' || options.type == 'd') && !precise;
   if (!valid) {
     throw fmt::format_error("invalid format specifier for a veldra number");
   }
@@ -181,56 +182,57 @@ template <class Write> void textinto(fmt::memory_buffer& text, Write write) {
   }
 }
 
-// `text`, its sign as the spec asks, padded to the width.
+// `text`, its sign as the options ask, padded to the width.
 template <class Out>
-Out writepadded(Out out, const fmt::memory_buffer& text, const numberspec& spec,
-                int width) {
+Out writepadded(Out out, const fmt::memory_buffer& text,
+                const numberoptions& options, int width) {
   const bool negative = text.size() > 0 && text[0] == '-';
   const char* digits = text.data() + (negative ? 1 : 0);
   const std::size_t digitcount = text.size() - (negative ? 1 : 0);
-  const char sign = negative ? '-' : spec.sign == '-' ? '\0' : spec.sign;
+  const char sign = negative ? '-' : options.sign == '-' ? '\0' : options.sign;
   const std::size_t length = digitcount + (sign != '\0' ? 1 : 0);
   const auto wanted = static_cast<std::size_t>(width);
   const std::size_t padding = wanted > length ? wanted - length : 0;
   std::size_t before = padding;
-  if (spec.align == '<') {
+  if (options.align == '<') {
     before = 0;
-  } else if (spec.align == '^') {
+  } else if (options.align == '^') {
     before = padding / 2;
   }
-  const auto pad = [&spec](Out to, std::size_t count) {
+  const auto pad = [&options](Out to, std::size_t count) {
     for (; count > 0; --count) {
-      to = std::copy(spec.fill, spec.fill + spec.filllength, to);
+      to = std::copy(options.fill, options.fill + options.filllength, to);
     }
     return to;
   };
-  if (spec.align != '=') {
+  if (options.align != '=') {
     out = pad(out, before);
   }
   if (sign != '\0') {
     *out++ = sign;
   }
-  if (spec.align == '=') {
+  if (options.align == '=') {
     out = pad(out, before);
   }
   out = std::copy(digits, digits + digitcount, out);
   return pad(out, padding - before);
 }
 
-// The formatter of both classes; `Number` picks the grammar of its spec and
+// The formatter of both classes; `Number` picks the grammar of its options and
 // how its text is written.
 template <class Number> class numberformatter {
 public:
   template <class ParseContext>
   constexpr auto parse(ParseContext& ctx) -> decltype(ctx.begin()) {
-    return parsespec(ctx, spec_, std::is_same_v<Number, fixedfloat>);
+    return parseoptions(ctx, options_, std::is_same_v<Number, fixedfloat>);
   }
 
   template <class FormatContext>
   auto format(const Number& number, FormatContext& ctx) const
       -> decltype(ctx.out()) {
-    const int width = resolved(ctx, spec_.width, spec_.widthargument);
-    const int places = resolved(ctx, spec_.precision, spec_.precisionargument);
+    const int width = resolved(ctx, options_.width, options_.widthargument);
+    const int places =
+        resolved(ctx, options_.precision, options_.precisionargument);
     fmt::memory_buffer text;
     textinto(text, [&](char* first, char* last) {
       if constexpr (std::is_same_v<Number, fixedfloat>) {
@@ -242,11 +244,11 @@ public:
       }
       return to_chars(first, last, number);
     });
-    return writepadded(ctx.out(), text, spec_, width);
+    return writepadded(ctx.out(), text, options_, width);
   }
 
 private:
-  numberspec spec_;
+  numberoptions options_;
 };
 
 } // namespace fmtsupport
