@@ -90,6 +90,13 @@ struct operation {
   void (*run)(operands&);
 };
 
+// A row runs its operations as one comma expression and drops their
+// results on purpose, which clang would otherwise warn of.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wunused-value"
+#pragma clang diagnostic ignored "-Wunused-comparison"
+#endif
+
 // clang-format off
 #define OPERATION(promised, longest, ...) \
   {#__VA_ARGS__, promised, longest,       \
