@@ -26,6 +26,36 @@ inline void settle(limb top, widelimb acc, widelimb& carry, limb& out) {
   carry = widelimb(qhigh) << 64 | qlow;
 }
 
+// (acc, top) += the products u[i] v[c - i] for first <= i < last: column c
+// of a product, or the half of it that a square sums.  Three products stay
+// below 3 * 10^38 < 2^128, so each triple is summed in 128 bits before one
+// carry into top.  The one or two products left over come first, so that a
+// column leaves a single loop.
+inline void addcolumn(const limb* u, const limb* v, size_t c, size_t first,
+                      size_t last, widelimb& acc, limb& top) {
+  size_t i = first;
+  if (i >= last) {
+    return;
+  }
+  const size_t odd = (last - i) % 3;
+  if (odd != 0) {
+    widelimb p = widelimb(u[i]) * v[c - i];
+    if (odd == 2) {
+      p += widelimb(u[i + 1]) * v[c - i - 1];
+    }
+    acc += p;
+    top += acc < p;
+    i += odd;
+  }
+  for (; i < last; i += 3) {
+    const widelimb p = widelimb(u[i]) * v[c - i] +
+                       widelimb(u[i + 1]) * v[c - i - 1] +
+                       widelimb(u[i + 2]) * v[c - i - 2];
+    acc += p;
+    top += acc < p;
+  }
+}
+
 // w[0, k) := the low k limbs of u (len m) * v (len n); k <= m + n.
 // Product scanning (Comba): column c sums u[i] * v[c - i] into 192 bits
 // (acc, top).  A column has at most min(m, n) products below 2^128, so top
@@ -38,13 +68,7 @@ void schoolbookproduct(const limb* u, size_t m, const limb* v, size_t n,
   for (size_t c = 0; c < k; ++c) {
     widelimb acc = 0;
     limb top = 0;
-    const size_t first = c < n ? 0 : c - n + 1;
-    const size_t last = std::min(c + 1, m);
-    for (size_t i = first; i < last; ++i) {
-      const widelimb p = widelimb(u[i]) * v[c - i];
-      acc += p;
-      top += acc < p;
-    }
+    addcolumn(u, v, c, c < n ? 0 : c - n + 1, std::min(c + 1, m), acc, top);
     settle(top, acc, carry, w[c]);
   }
 }
@@ -59,11 +83,7 @@ void schoolbooksquare(const limb* u, size_t n, limb* w, size_t k) {
   for (size_t c = 0; c < k; ++c) {
     widelimb acc = 0;
     limb top = 0;
-    for (size_t i = c < n ? 0 : c - n + 1; i < c - i; ++i) {
-      const widelimb p = widelimb(u[i]) * u[c - i];
-      acc += p;
-      top += acc < p;
-    }
+    addcolumn(u, u, c, c < n ? 0 : c - n + 1, (c + 1) / 2, acc, top);
     top = top << 1 | static_cast<limb>(acc >> 127);
     acc <<= 1;
     if (c % 2 == 0) {
