@@ -87,6 +87,13 @@ limb multiplyshort(limb* w, const limb* u, size_t n, limb f) {
   return carry;
 }
 
+// x (len n) *= f in place, f <= radix / 2; returns the limb carried out.  A
+// divisor whose top limb is already at least radix / 2 has f = 1 and costs
+// no pass.
+limb scale(limb* x, size_t n, limb f) {
+  return f == 1 ? 0 : multiplyshort(x, x, n, f);
+}
+
 // q[0, n) := u (len n) / d; returns the remainder.  q may be u.
 limb divideshort(limb* q, const limb* u, size_t n, const reciprocal& d) {
   limb r = 0;
@@ -309,8 +316,8 @@ enum class division { quotient, remainder, estimate };
 size_t dividelong(limb* q, limb* u, size_t m, limb* v, size_t n, limb* t,
                   division wanted) {
   const limb f = radix / (v[n - 1] + 1);
-  u[m] = multiplyshort(u, u, m, f);
-  multiplyshort(v, v, n, f);
+  u[m] = scale(u, m, f);
+  scale(v, n, f);
   const size_t nu = m + (u[m] != 0);
   q[nu - n] = dividelimbs(q, u, nu, v, n, reciprocal(v[n - 1]), t,
                           wanted == division::estimate);
