@@ -40,10 +40,13 @@ inline std::size_t limbsfor(std::size_t digits) {
 // "Improved division by invariant integers", alg. 4).
 inline limb divnormal(limb u1, limb u0, limb d, limb dinv, limb& r) {
   VELDRA_ASSERT(u1 < d && d >> 63 != 0);
-  const widelimb q = widelimb(dinv) * u1 + (widelimb(u1 + 1) << 64 | u0);
-  limb qh = static_cast<limb>(q >> 64);
+  // q = dinv u1 + (u1 + 1) 2^64 + u0, its halves added apart: compilers
+  // otherwise build the two-word addend in memory.
+  const widelimb p = widelimb(dinv) * u1;
+  const limb ql = static_cast<limb>(p) + u0;
+  limb qh = static_cast<limb>(p >> 64) + u1 + 1 + limb(ql < u0);
   r = u0 - qh * d;
-  if (r > static_cast<limb>(q)) {
+  if (r > ql) {
     --qh;
     r += d;
   }
