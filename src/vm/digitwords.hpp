@@ -137,6 +137,23 @@ inline bool abovenine(vector largest) {
          0xffff;
 }
 
+// The values of the sixteen digits of x and of y, as the low and the high
+// 64-bit lane.  Neighbouring digits are merged by a 16-bit multiplication as
+// in eightvalue, then pairs and fours by multiply-adds of 16-bit lanes.
+inline vector sixteenvalues(vector x, vector y) {
+  const auto fours = [](vector v) {
+    const vector pairs =
+        _mm_srli_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(10 + (1 << 8))), 8);
+    return _mm_madd_epi16(pairs, _mm_set1_epi32(1 | 100 << 16));
+  };
+  const vector eights = _mm_madd_epi16(_mm_packs_epi32(fours(x), fours(y)),
+                                       _mm_set1_epi32(1 | 10000 << 16));
+  const vector high = _mm_mul_epu32(
+      _mm_srli_epi64(eights, 32), _mm_set1_epi64x(static_cast<long long>(e8)));
+  return _mm_add_epi64(_mm_and_si128(eights, _mm_set1_epi64x(0xffffffff)),
+                       high);
+}
+
 // True when a place of the block d[0, 64) lies outside 0..9.
 inline bool outsideblock(const digit* d) {
   vector largest = loadvector(d);
