@@ -50,9 +50,10 @@ word topvalue(const digit* d) {
 // low sixteen digits of both in one register, the top three in words.
 void packtwolimbs(const digit* d, limb* x) {
   const vector low = sixteenvalues(loadvector(d), loadvector(d + limbdigits));
-  const vector top =
-      _mm_set_epi64x(static_cast<long long>(topvalue(d + limbdigits) * e16),
-                     static_cast<long long>(topvalue(d) * e16));
+  const word first = topvalue(d) * e16;
+  const word second = topvalue(d + limbdigits) * e16;
+  const vector top = _mm_set_epi64x(static_cast<long long>(second),
+                                    static_cast<long long>(first));
   _mm_storeu_si128(reinterpret_cast<vector*>(x), _mm_add_epi64(low, top));
 }
 
