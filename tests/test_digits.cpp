@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
@@ -408,6 +409,25 @@ TEST(Words, LimbsRoundTripAtEveryLength) {
   std::string text;
   appendtext(out.data(), out.size(), text);
   EXPECT_EQ(text, std::to_string(big).substr(1));
+}
+
+// The scans by blocks, words and tail: a malformed place, or the highest
+// non-zero one, at every place of every edge length.
+TEST(DigitChecks, ScansAtEveryPlaceOfEdgeLengths) {
+  const digit malformed[] = {-128, -118, -1, 10, 127};
+  for (const std::size_t n : edgelengths) {
+    digits nines(n, 9), zeros(n, 0);
+    EXPECT_TRUE(wellformed(nines.data(), n));
+    EXPECT_EQ(significantlength(zeros.data(), n), 0u);
+    for (std::size_t i = 0; i < n; ++i) {
+      nines[i] = malformed[i % std::size(malformed)];
+      EXPECT_FALSE(wellformed(nines.data(), n)) << n << " at " << i;
+      nines[i] = 9;
+      zeros[i] = static_cast<digit>(i % 2 == 0 ? 1 : -128);
+      EXPECT_EQ(significantlength(zeros.data(), n), i + 1) << n;
+      zeros[i] = 0;
+    }
+  }
 }
 
 TEST(DigitChecks, FirstPlaceNotAValue) {

@@ -7,10 +7,6 @@
 
 #include <algorithm>
 
-#if defined(VELDRA_HAS_SSE2)
-#include <emmintrin.h>
-#endif
-
 namespace VELDRA {
 namespace detail {
 
@@ -119,16 +115,6 @@ namespace {
 // the loop checks for, and it hands those places to the word loop.
 // Malformed elements are caught at the end by the largest byte seen.
 
-using vector = __m128i;
-
-vector load(const digit* d) {
-  return _mm_loadu_si128(reinterpret_cast<const vector*>(d));
-}
-
-void store(digit* d, vector v) {
-  _mm_storeu_si128(reinterpret_cast<vector*>(d), v);
-}
-
 // The borrow masks of the lanes below each lane: the low lane's is the high
 // lane of `below`, the high lane's the low lane of `here`.  Only the upper
 // half of each lane's mask counts: it is all ones or zero.
@@ -159,20 +145,12 @@ vector unbias(vector v) {
   return _mm_min_epu8(v, _mm_add_epi8(v, _mm_set1_epi8(10)));
 }
 
-// True when some byte of `largest` lies above 9 (negative elements lie
-// above 127).
-bool abovenine(vector largest) {
-  const vector excess = _mm_subs_epu8(largest, _mm_set1_epi8(9));
-  return _mm_movemask_epi8(_mm_cmpeq_epi8(excess, _mm_setzero_si128())) !=
-         0xffff;
-}
-
 // x - y for the sixteen places at a and b, or x - y' with `sum`; `largest`
 // keeps the largest byte of x and y seen.
 template <bool sum>
 vector differenceof(const digit* a, const digit* b, vector& largest) {
-  const vector x = load(a);
-  vector y = load(b);
+  const vector x = loadvector(a);
+  vector y = loadvector(b);
   largest = _mm_max_epu8(largest, _mm_max_epu8(x, y));
   if (sum) {
     y = _mm_sub_epi8(_mm_set1_epi8(9), y);
@@ -205,8 +183,8 @@ int subtractvectors(const digit* a, const digit* b, digit* out, size_t n,
       borrows = borrowmask(c);
       continue;
     }
-    store(out + i, unbias(lowtotal));
-    store(out + i + 16, unbias(hightotal));
+    storevector(out + i, unbias(lowtotal));
+    storevector(out + i + 16, unbias(hightotal));
     borrows = highborrowed;
   }
   const int c =

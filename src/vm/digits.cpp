@@ -81,6 +81,11 @@ struct placed {
 
 bool wellformed(const digit* d, std::size_t n) {
   size_t i = 0;
+  for (; i + blockplaces <= n; i += blockplaces) {
+    if (outsideblock(d + i)) {
+      return false;
+    }
+  }
   for (; i + 8 <= n; i += 8) {
     if (outside(loadword(d + i)) != 0) {
       return false;
@@ -96,6 +101,9 @@ void requirewellformed(const digit* d, std::size_t n) {
 }
 
 std::size_t significantlength(const digit* d, std::size_t n) {
+  while (n >= blockplaces && !nonzeroblock(d + n - blockplaces)) {
+    n -= blockplaces;
+  }
   for (; n >= 8; n -= 8) {
     const word w = loadword(d + n - 8);
     if (w != 0) {

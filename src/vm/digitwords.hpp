@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(VELDRA_HAS_SSE2)
+#include <emmintrin.h>
+#endif
+
 namespace VELDRA {
 namespace detail {
 
@@ -103,6 +107,90 @@ inline word eightdigits(std::uint32_t v) {
 inline std::size_t topbyte(word w) {
   return static_cast<std::size_t>(63 - leadingzeros(w)) / 8 + 1;
 }
+
+// ---------------------------------------------------------------------------
+// Blocks of 64 places.  The scans test a block with one branch: its loads
+// and checks run side by side, in SSE2 registers where there are such, in
+// words elsewhere.
+// ---------------------------------------------------------------------------
+
+constexpr std::size_t blockplaces = 64;
+
+#if defined(VELDRA_HAS_SSE2)
+
+// Sixteen places to a register, place j in byte j (x86 is little-endian).
+using vector = __m128i;
+
+inline vector loadvector(const digit* d) {
+  return _mm_loadu_si128(reinterpret_cast<const vector*>(d));
+}
+
+inline void storevector(digit* d, vector v) {
+  _mm_storeu_si128(reinterpret_cast<vector*>(d), v);
+}
+
+// True when some byte of `largest` lies above 9 (negative elements lie
+// above 127).
+inline bool abovenine(vector largest) {
+  const vector excess = _mm_subs_epu8(largest, _mm_set1_epi8(9));
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(excess, _mm_setzero_si128())) !=
+         0xffff;
+}
+
+// The values of the sixteen digits of x and of y, as the low and the high
+// 64-bit lane.  Neighbouring digits are merged by a 16-bit multiplication as
+// in eightvalue, then pairs and fours by multiply-adds of 16-bit lanes.
+inline vector sixteenvalues(vector x, vector y) {
+  const auto fours = [](vector v) {
+    const vector pairs =
+        _mm_srli_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(10 + (1 << 8))), 8);
+    return _mm_madd_epi16(pairs, _mm_set1_epi32(1 | 100 << 16));
+  };
+  const vector eights = _mm_madd_epi16(_mm_packs_epi32(fours(x), fours(y)),
+                                       _mm_set1_epi32(1 | 10000 << 16));
+  const vector high = _mm_mul_epu32(
+      _mm_srli_epi64(eights, 32), _mm_set1_epi64x(static_cast<long long>(e8)));
+  return _mm_add_epi64(_mm_and_si128(eights, _mm_set1_epi64x(0xffffffff)),
+                       high);
+}
+
+// True when a place of the block d[0, 64) lies outside 0..9.
+inline bool outsideblock(const digit* d) {
+  vector largest = loadvector(d);
+  for (std::size_t i = 16; i < blockplaces; i += 16) {
+    largest = _mm_max_epu8(largest, loadvector(d + i));
+  }
+  return abovenine(largest);
+}
+
+// True when a place of the block d[0, 64) is not zero.
+inline bool nonzeroblock(const digit* d) {
+  vector any = loadvector(d);
+  for (std::size_t i = 16; i < blockplaces; i += 16) {
+    any = _mm_or_si128(any, loadvector(d + i));
+  }
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xffff;
+}
+
+#else
+
+inline bool outsideblock(const digit* d) {
+  word any = 0;
+  for (std::size_t i = 0; i < blockplaces; i += 8) {
+    any |= outside(loadword(d + i));
+  }
+  return any != 0;
+}
+
+inline bool nonzeroblock(const digit* d) {
+  word any = 0;
+  for (std::size_t i = 0; i < blockplaces; i += 8) {
+    any |= loadword(d + i);
+  }
+  return any != 0;
+}
+
+#endif
 
 } // namespace detail
 } // namespace VELDRA

@@ -36,10 +36,39 @@ void storelimb(word v, digit* d) {
   storeword(d + 11, middle >> 24 | eightdigits(top) << 40);
 }
 
+#if defined(VELDRA_HAS_SSE2)
+
+constexpr word e16 = e8 * e8;
+
+// The value of the top three digits of a limb's d[0, 19).
+word topvalue(const digit* d) {
+  return static_cast<word>(d[16]) + 10 * static_cast<word>(d[17]) +
+         100 * static_cast<word>(d[18]);
+}
+
+// x[0, 2) := the values of the two limbs' worth of digits d[0, 38): the
+// low sixteen digits of both in one register, the top three in words.
+void packtwolimbs(const digit* d, limb* x) {
+  const vector low = sixteenvalues(loadvector(d), loadvector(d + limbdigits));
+  const word first = topvalue(d) * e16;
+  const word second = topvalue(d + limbdigits) * e16;
+  const vector top = _mm_set_epi64x(static_cast<long long>(second),
+                                    static_cast<long long>(first));
+  _mm_storeu_si128(reinterpret_cast<vector*>(x), _mm_add_epi64(low, top));
+}
+
+#endif
+
 } // namespace
 
 void packlimbs(const digit* d, std::size_t n, limb* x) {
   VELDRA_ASSERT(wellformed(d, n));
+#if defined(VELDRA_HAS_SSE2)
+  for (; n >= 2 * limbdigits; d += 2 * limbdigits, n -= 2 * limbdigits) {
+    packtwolimbs(d, x);
+    x += 2;
+  }
+#endif
   for (; n >= limbdigits; d += limbdigits, n -= limbdigits) {
     *x++ = limbvalue(d);
   }
