@@ -154,6 +154,24 @@ inline vector sixteenvalues(vector x, vector y) {
                        high);
 }
 
+// The eight digits of each 64-bit lane's value below 10^8, units first: the
+// reverse of sixteenvalues.  Each lane splits into fours, each four into
+// pairs and each pair into digits, the quotients by multiplications exact
+// in their ranges (x / 10^4 = x * 109951163 >> 40 for x < 10^8, x / 100 as
+// in eightdigits, x / 10 = x * 6554 >> 16 for x < 100).
+inline vector sixteendigits(vector v) {
+  const vector q4 =
+      _mm_srli_epi64(_mm_mul_epu32(v, _mm_set1_epi64x(109951163)), 40);
+  v = _mm_sub_epi64(v, _mm_mul_epu32(q4, _mm_set1_epi64x(10000)));
+  v = _mm_or_si128(v, _mm_slli_epi64(q4, 32));
+  const vector q2 = _mm_srli_epi16(_mm_mulhi_epu16(v, _mm_set1_epi16(5243)), 3);
+  v = _mm_sub_epi16(v, _mm_mullo_epi16(q2, _mm_set1_epi16(100)));
+  v = _mm_or_si128(v, _mm_slli_epi32(q2, 16));
+  const vector q1 = _mm_mulhi_epu16(v, _mm_set1_epi16(6554));
+  v = _mm_sub_epi16(v, _mm_mullo_epi16(q1, _mm_set1_epi16(10)));
+  return _mm_or_si128(v, _mm_slli_epi16(q1, 8));
+}
+
 // True when a place of the block d[0, 64) lies outside 0..9.
 inline bool outsideblock(const digit* d) {
   vector largest = loadvector(d);

@@ -26,14 +26,23 @@ word limbvalue(const digit* d) {
 }
 
 // d[0, 19) := the low 19 digits of v; the top three go out with the five
-// below them as one word at d + 11.
+// below them as one word at d + 11.  With SSE2 the low sixteen are spread
+// in one register, stored after the word that carries the top three.
 void storelimb(word v, digit* d) {
   const word high = v / e8;
-  const word middle = eightdigits(static_cast<std::uint32_t>(high % e8));
-  storeword(d, eightdigits(static_cast<std::uint32_t>(v % e8)));
-  storeword(d + 8, middle);
-  const auto top = static_cast<std::uint32_t>(high / e8 % 1000);
-  storeword(d + 11, middle >> 24 | eightdigits(top) << 40);
+  const word low = v - high * e8;
+  const word middle = high % e8;
+  const word top = eightdigits(static_cast<std::uint32_t>(high / e8 % 1000));
+#if defined(VELDRA_HAS_SSE2)
+  storeword(d + 11, top << 40);
+  storevector(d, sixteendigits(_mm_set_epi64x(static_cast<long long>(middle),
+                                              static_cast<long long>(low))));
+#else
+  const word middledigits = eightdigits(static_cast<std::uint32_t>(middle));
+  storeword(d, eightdigits(static_cast<std::uint32_t>(low)));
+  storeword(d + 8, middledigits);
+  storeword(d + 11, middledigits >> 24 | top << 40);
+#endif
 }
 
 #if defined(VELDRA_HAS_SSE2)
