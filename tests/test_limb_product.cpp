@@ -107,6 +107,43 @@ TEST(Product, SchoolbookAndKaratsubaAroundTheirThreshold) {
   }
 }
 
+// n limbs whose Toom-3 thirds (ceil(n/3) limbs, the top one shorter) hold
+// `outer`, `middle` and `outer` in every limb: a small outer and a large
+// middle make the value at -1, u0 - u1 + u2, negative.
+limbs thirds(std::size_t n, limb outer, limb middle) {
+  limbs x(n, outer);
+  std::fill_n(x.begin() + (n + 2) / 3, (n + 2) / 3, middle);
+  return x;
+}
+
+// Toom-3 around its thresholds and two levels deep, with the product at -1
+// negative, positive from two negative factors, and all limbs 10^19 - 1; a
+// shorter factor just above two thirds of the longer (a top third of one or
+// two limbs) and at it, where Karatsuba takes over.
+TEST(Product, ToomAroundItsThresholdAtEverySign) {
+  const veldratest::testseed seed(rngseed);
+  rng.seed(seed.value());
+  for (const std::size_t n : {toomthreshold - 1, toomthreshold,
+                              toomthreshold + 1, 3 * toomthreshold + 2}) {
+    const limbs negative = thirds(n, 1, radix - 1), v = randomlimbs(n);
+    expectproduct(randomlimbs(n), v, 2 * n);
+    expectproduct(negative, v, 2 * n);
+    expectproduct(v, negative, 2 * n);
+    expectproduct(negative, thirds(n, 7, radix - 2), 2 * n);
+    expectproduct(limbs(n, radix - 1), limbs(n, radix - 1), 2 * n);
+    for (const std::size_t m : {3 * ((n - 1) / 2), 3 * ((n + 1) / 2)}) {
+      expectproduct(randomlimbs(m), v, m + n);
+    }
+  }
+  for (const std::size_t n :
+       {toomsquarethreshold - 1, toomsquarethreshold, toomsquarethreshold + 1,
+        3 * toomsquarethreshold + 2}) {
+    expectproduct(randomlimbs(n), {}, 2 * n);
+    expectproduct(thirds(n, 1, radix - 1), {}, 2 * n);
+    expectproduct(limbs(n, radix - 1), {}, 2 * n);
+  }
+}
+
 TEST(Product, KaratsubaAndTransformAroundTheirThreshold) {
   const veldratest::testseed seed(rngseed);
   rng.seed(seed.value());

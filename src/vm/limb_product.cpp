@@ -1,6 +1,6 @@
-// Limb products: schoolbook columns and Karatsuba, each with its cheaper
-// square, the low product that computes only the limbs a result keeps, and
-// the choice between these and the transform of limb_ntt.cpp.
+// Limb products: schoolbook columns, Karatsuba and Toom-3, each with its
+// cheaper square, the low product that computes only the limbs a result keeps,
+// and the choice between these and the transform of limb_ntt.cpp.
 #include "contract.hpp"
 #include "limbs.hpp"
 
@@ -114,6 +114,109 @@ size_t sumof(const limb* u, size_t m, const limb* v, size_t n, limb* w) {
   return m + w[m];
 }
 
+// w[0, n] := |x (len n + 1) - y (len n)|; true when x < y.
+bool absdifference(const limb* x, const limb* y, size_t n, limb* w) {
+  std::copy(x, x + n + 1, w);
+  if (subfrom(w, n + 1, y, n) == 0) {
+    return false;
+  }
+  std::copy(y, y + n, w);
+  w[n] = 0;
+  subfrom(w, n + 1, x, n + 1);
+  return true;
+}
+
+// w[0, n) /= d, which divides it exactly; d is small.  From the top, with
+// radix = places d + rest: r radix + w[i] = r places d + (r rest + w[i]),
+// and r rest + w[i] stays below 2^64.  The compiler divides by the constant
+// d through its reciprocal.
+template <limb d> void divideexactly(limb* w, size_t n) {
+  constexpr limb places = radix / d, rest = radix % d;
+  static_assert((d - 1) * rest <= ~limb(0) - (radix - 1), "r rest + w[i]");
+  limb r = 0;
+  for (size_t i = n; i-- > 0;) {
+    const limb x = r * rest + w[i];
+    w[i] = r * places + x / d;
+    r = x % d;
+  }
+  VELDRA_ASSERT(r == 0);
+}
+
+// For x (len k) = x2 X^2 + x1 X + x0, X = B^h and k - 2h <= h:
+// at[0, h] := x(1) and minus[0, h] := |x(-1)|; true when x(-1) < 0.
+bool evaluateatones(const limb* x, size_t k, size_t h, limb* at, limb* minus) {
+  sumof(x, h, x + 2 * h, k - 2 * h, at);
+  const bool negative = absdifference(at, x + h, h, minus);
+  addto(at, h + 1, x + h, h);
+  return negative;
+}
+
+// at[0, h] := x(2) = 2 (x(1) + x2) - x0 from at = x(1), below 8 B^h.
+void evaluateattwo(const limb* x, size_t k, size_t h, limb* at) {
+  addto(at, h + 1, x + 2 * h, k - 2 * h);
+  addto(at, h + 1, at, h + 1);
+  subfrom(at, h + 1, x, h);
+}
+
+// w[0, m + n) := u (len m) * v (len n) by Toom-3; 2h < n <= m for
+// h = ceil(m/3).  t: 13(h + 1) limbs.  With X = B^h, u = u2 X^2 + u1 X + u0
+// and v alike, u v = c4 X^4 + ... + c0 has coefficients c_i >= 0, found from
+// the five products at 0, 1, -1, 2 and infinity:
+//   p0 = c0, p1 = c0 + c1 + c2 + c3 + c4, pm = c0 - c1 + c2 - c3 + c4,
+//   p2 = c0 + 2 c1 + 4 c2 + 8 c3 + 16 c4, pinf = c4.
+// Every step of the interpolation below leaves a sum of the c_i with
+// coefficients >= 0, so only pm has a sign, and the divisions by 3 and 2
+// are exact.  A square stays one: its five products are squares.
+void toomproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
+                 limb* t, bool squaring) {
+  const size_t h = (m + 2) / 3, e = h + 1, l = 2 * e;
+  const size_t top = m + n - 4 * h; // limbs of c4 = u2 v2
+  VELDRA_ASSERT(2 * h < n && n <= m);
+  VELDRA_ASSERT(3 * l + 2 * e + productscratch(e, e) <= productscratch(m, n));
+  limb* atone = t;         // p1, then c2
+  limb* atminus = t + l;   // |pm|
+  limb* attwo = t + 2 * l; // |u(-1)| and |v(-1)|; p2, then c3
+  limb* uat = t + 3 * l;   // u and v at 1 and 2; then c1
+  limb* vat = squaring ? uat : uat + e;
+  limb* rest = uat + l;
+  const limb* vminus = squaring ? attwo : attwo + e;
+  const bool unegative = evaluateatones(u, m, h, uat, attwo);
+  const bool negative =
+      !squaring && unegative != evaluateatones(v, n, h, vat, attwo + e);
+  product(attwo, e, vminus, e, atminus, rest);
+  product(uat, e, vat, e, atone, rest);
+  evaluateattwo(u, m, h, uat);
+  if (!squaring) {
+    evaluateattwo(v, n, h, vat);
+  }
+  product(uat, e, vat, e, attwo, rest);
+  product(u, h, v, h, w, rest);
+  product(u + 2 * h, m - 2 * h, v + 2 * h, n - 2 * h, w + 4 * h, rest);
+  // attwo := (p2 - pm) / 3 = c1 + c2 + 3 c3 + 5 c4.
+  (negative ? addto : subfrom)(attwo, l, atminus, l);
+  divideexactly<3>(attwo, l);
+  // uat := (p1 - pm) / 2 = c1 + c3.
+  std::copy(atone, atone + l, uat);
+  (negative ? addto : subfrom)(uat, l, atminus, l);
+  divideexactly<2>(uat, l);
+  // atone := p1 - c0 = c1 + c2 + c3 + c4.
+  subfrom(atone, l, w, 2 * h);
+  // attwo := (attwo - atone) / 2 - 2 c4 = c3.
+  subfrom(attwo, l, atone, l);
+  divideexactly<2>(attwo, l);
+  subfrom(attwo, l, w + 4 * h, top);
+  subfrom(attwo, l, w + 4 * h, top);
+  // atone := atone - (c1 + c3) - c4 = c2; uat := (c1 + c3) - c3 = c1.
+  subfrom(atone, l, uat, l);
+  subfrom(atone, l, w + 4 * h, top);
+  subfrom(uat, l, attwo, l);
+  std::fill(w + 2 * h, w + 4 * h, 0);
+  addto(w + h, m + n - h, uat, l);
+  addto(w + 2 * h, m + n - 2 * h, atone, l);
+  // c3 X^3 is below B^(m + n); its limbs past that are zero.
+  addto(w + 3 * h, m + n - 3 * h, attwo, std::min(l, m + n - 3 * h));
+}
+
 } // namespace
 
 bool bytransform(size_t m, size_t n, size_t k, bool squaring) {
@@ -177,7 +280,8 @@ limb subfrom(limb* w, size_t m, const limb* v, size_t n) {
 // Karatsuba with h = ceil(max/2), u = u1 B^h + u0, v = v1 B^h + v0:
 //   u v = u1 v1 B^2h + ((u0 + u1)(v0 + v1) - u0 v0 - u1 v1) B^h + u0 v0.
 // A square (u == v) stays one: its three parts are squares.  A factor no
-// longer than h is multiplied by slices of the other instead.
+// longer than h is multiplied by slices of the other instead; long factors
+// of nearly one length split in thirds (toomproduct).
 void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
              limb* t) {
   if (m < n) {
@@ -204,6 +308,11 @@ void product(const limb* u, size_t m, const limb* v, size_t n, limb* w,
       product(u + i, slice, v, n, t, t + slice + n);
       addto(w + i, m + n - i, t, slice + n);
     }
+    return;
+  }
+  if (n >= (squaring ? toomsquarethreshold : toomthreshold) &&
+      n > 2 * ((m + 2) / 3)) {
+    toomproduct(u, m, v, n, w, t, squaring);
     return;
   }
   // Uses 4(h + 1) + 5(h + 1) <= 5m limbs of t for m >= 27.

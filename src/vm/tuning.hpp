@@ -14,6 +14,11 @@ namespace detail {
 constexpr std::size_t karatsubathreshold = 64;
 // The same for squares.
 constexpr std::size_t karatsubasquarethreshold = 112;
+// Products from this size split in thirds by Toom-3, when the shorter
+// factor is longer than two thirds of the longer; below it, Karatsuba.
+constexpr std::size_t toomthreshold = 192;
+// The same for squares.
+constexpr std::size_t toomsquarethreshold = 224;
 // Products from this size go through the number-theoretic transform.
 constexpr std::size_t nttthreshold = 680;
 // The same for squares.
