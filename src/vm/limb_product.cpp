@@ -126,18 +126,21 @@ bool absdifference(const limb* x, const limb* y, size_t n, limb* w) {
   return true;
 }
 
-// w[0, n) /= d, which divides it exactly; d is small.  From the top, with
+// w[0, n) /= d, which divides it exactly; d is 2 or 3.  From the top, with
 // radix = places d + rest: r radix + w[i] = r places d + (r rest + w[i]),
-// and r rest + w[i] stays below 2^64.  The compiler divides by the constant
-// d through its reciprocal.
+// below 2^64, which the compiler divides by d through its reciprocal.
+// rest is 0 or 1, so the next remainder, (r rest + w[i] mod d) mod d, takes
+// one comparison after w[i] mod d, which does not wait for r: the loop's
+// only chain is that comparison, not a division.
 template <limb d> void divideexactly(limb* w, size_t n) {
   constexpr limb places = radix / d, rest = radix % d;
-  static_assert((d - 1) * rest <= ~limb(0) - (radix - 1), "r rest + w[i]");
+  static_assert(rest <= 1, "r rest + w[i] mod d is below 2d");
   limb r = 0;
   for (size_t i = n; i-- > 0;) {
-    const limb x = r * rest + w[i];
-    w[i] = r * places + x / d;
-    r = x % d;
+    const limb x = w[i];
+    const limb next = r * rest + x % d;
+    w[i] = r * places + (r * rest + x) / d;
+    r = next >= d ? next - d : next;
   }
   VELDRA_ASSERT(r == 0);
 }
