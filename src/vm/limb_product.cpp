@@ -161,63 +161,76 @@ void evaluateattwo(const limb* x, size_t k, size_t h, limb* at) {
   subfrom(at, h + 1, x, h);
 }
 
-// w[0, m + n) := u (len m) * v (len n) by Toom-3; 2h < n <= m for
-// h = ceil(m/3).  t: 13(h + 1) limbs.  With X = B^h, u = u2 X^2 + u1 X + u0
-// and v alike, u v = c4 X^4 + ... + c0 has coefficients c_i >= 0, found from
-// the five products at 0, 1, -1, 2 and infinity:
+// The coefficients c_i >= 0 of u v = c4 X^4 + ... + c0 (X = B^h) from the
+// products of u and v at 0, 1, -1, 2 and infinity:
 //   p0 = c0, p1 = c0 + c1 + c2 + c3 + c4, pm = c0 - c1 + c2 - c3 + c4,
 //   p2 = c0 + 2 c1 + 4 c2 + 8 c3 + 16 c4, pinf = c4.
-// Every step of the interpolation below leaves a sum of the c_i with
-// coefficients >= 0, so only pm has a sign, and the divisions by 3 and 2
-// are exact.  A square stays one: its five products are squares.
+// w holds p0 in [0, 2h) and pinf in [4h, k); at1, atminus (|pm|, with
+// `negative` its sign) and at2 hold l limbs each, spare l more.  Every step
+// leaves a sum of the c_i with coefficients >= 0, so the divisions by 3 and
+// 2 are exact; the c_i then go into w, which becomes u v (len k).
+void interpolate(limb* w, size_t k, size_t h, limb* at1, const limb* atminus,
+                 bool negative, limb* at2, limb* spare, size_t l) {
+  const auto minus = negative ? addto : subfrom;
+  const limb* c0 = w;
+  const limb* c4 = w + 4 * h;
+  const size_t top = k - 4 * h;
+  // at2 := (p2 - pm) / 3 = c1 + c2 + 3 c3 + 5 c4.
+  minus(at2, l, atminus, l);
+  divideexactly<3>(at2, l);
+  // spare := (p1 - pm) / 2 = c1 + c3.
+  std::copy(at1, at1 + l, spare);
+  minus(spare, l, atminus, l);
+  divideexactly<2>(spare, l);
+  // at1 := p1 - c0 = c1 + c2 + c3 + c4.
+  subfrom(at1, l, c0, 2 * h);
+  // at2 := (at2 - at1) / 2 - 2 c4 = c3.
+  subfrom(at2, l, at1, l);
+  divideexactly<2>(at2, l);
+  subfrom(at2, l, c4, top);
+  subfrom(at2, l, c4, top);
+  // at1 := at1 - (c1 + c3) - c4 = c2; spare := (c1 + c3) - c3 = c1.
+  subfrom(at1, l, spare, l);
+  subfrom(at1, l, c4, top);
+  subfrom(spare, l, at2, l);
+  std::fill(w + 2 * h, w + 4 * h, 0);
+  addto(w + h, k - h, spare, l);
+  addto(w + 2 * h, k - 2 * h, at1, l);
+  // c3 X^3 is below B^k; its limbs past that are zero.
+  addto(w + 3 * h, k - 3 * h, at2, std::min(l, k - 3 * h));
+}
+
+// w[0, m + n) := u (len m) * v (len n) by Toom-3; 2h < n <= m for
+// h = ceil(m/3).  t: 13(h + 1) limbs.  With X = B^h, u = u2 X^2 + u1 X + u0
+// and v alike, the five products at 0, 1, -1, 2 and infinity give the
+// product's coefficients (interpolate).  u and v at 1, -1 and 2 are below
+// 8 X, so those products take h + 1 limbs a factor.  A square stays one:
+// its five products are squares.
 void toomproduct(const limb* u, size_t m, const limb* v, size_t n, limb* w,
                  limb* t, bool squaring) {
   const size_t h = (m + 2) / 3, e = h + 1, l = 2 * e;
-  const size_t top = m + n - 4 * h; // limbs of c4 = u2 v2
   VELDRA_ASSERT(2 * h < n && n <= m);
   VELDRA_ASSERT(3 * l + 2 * e + productscratch(e, e) <= productscratch(m, n));
-  limb* atone = t;         // p1, then c2
-  limb* atminus = t + l;   // |pm|
-  limb* attwo = t + 2 * l; // |u(-1)| and |v(-1)|; p2, then c3
-  limb* uat = t + 3 * l;   // u and v at 1 and 2; then c1
+  limb* at1 = t;
+  limb* atminus = t + l;
+  limb* at2 = t + 2 * l; // first |u(-1)| and |v(-1)|
+  limb* uat = t + 3 * l; // u and v at 1, then at 2
   limb* vat = squaring ? uat : uat + e;
   limb* rest = uat + l;
-  const limb* vminus = squaring ? attwo : attwo + e;
-  const bool unegative = evaluateatones(u, m, h, uat, attwo);
+  const limb* vminus = squaring ? at2 : at2 + e;
+  const bool unegative = evaluateatones(u, m, h, uat, at2);
   const bool negative =
-      !squaring && unegative != evaluateatones(v, n, h, vat, attwo + e);
-  product(attwo, e, vminus, e, atminus, rest);
-  product(uat, e, vat, e, atone, rest);
+      !squaring && unegative != evaluateatones(v, n, h, vat, at2 + e);
+  product(at2, e, vminus, e, atminus, rest);
+  product(uat, e, vat, e, at1, rest);
   evaluateattwo(u, m, h, uat);
   if (!squaring) {
     evaluateattwo(v, n, h, vat);
   }
-  product(uat, e, vat, e, attwo, rest);
+  product(uat, e, vat, e, at2, rest);
   product(u, h, v, h, w, rest);
   product(u + 2 * h, m - 2 * h, v + 2 * h, n - 2 * h, w + 4 * h, rest);
-  // attwo := (p2 - pm) / 3 = c1 + c2 + 3 c3 + 5 c4.
-  (negative ? addto : subfrom)(attwo, l, atminus, l);
-  divideexactly<3>(attwo, l);
-  // uat := (p1 - pm) / 2 = c1 + c3.
-  std::copy(atone, atone + l, uat);
-  (negative ? addto : subfrom)(uat, l, atminus, l);
-  divideexactly<2>(uat, l);
-  // atone := p1 - c0 = c1 + c2 + c3 + c4.
-  subfrom(atone, l, w, 2 * h);
-  // attwo := (attwo - atone) / 2 - 2 c4 = c3.
-  subfrom(attwo, l, atone, l);
-  divideexactly<2>(attwo, l);
-  subfrom(attwo, l, w + 4 * h, top);
-  subfrom(attwo, l, w + 4 * h, top);
-  // atone := atone - (c1 + c3) - c4 = c2; uat := (c1 + c3) - c3 = c1.
-  subfrom(atone, l, uat, l);
-  subfrom(atone, l, w + 4 * h, top);
-  subfrom(uat, l, attwo, l);
-  std::fill(w + 2 * h, w + 4 * h, 0);
-  addto(w + h, m + n - h, uat, l);
-  addto(w + 2 * h, m + n - 2 * h, atone, l);
-  // c3 X^3 is below B^(m + n); its limbs past that are zero.
-  addto(w + 3 * h, m + n - 3 * h, attwo, std::min(l, m + n - 3 * h));
+  interpolate(w, m + n, h, at1, atminus, negative, at2, uat, l);
 }
 
 } // namespace
