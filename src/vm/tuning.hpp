@@ -18,7 +18,7 @@ constexpr std::size_t karatsubasquarethreshold = 112;
 // factor is longer than two thirds of the longer; below it, Karatsuba.
 constexpr std::size_t toomthreshold = 192;
 // The same for squares.
-constexpr std::size_t toomsquarethreshold = 224;
+constexpr std::size_t toomsquarethreshold = 208;
 // Products from this size go through the number-theoretic transform.
 constexpr std::size_t nttthreshold = 680;
 // The same for squares.

@@ -257,10 +257,10 @@ public:
   fixedint operator-(fixedint x);
   // Product modulo 10^size of numbers of equal length; never throws on
   // overflow.  Only the low size places are computed: O(n^2) in the length
-  // up to about 1200 digits, then as Karatsuba's n^1.58, and from about
-  // 13000 digits O(n log n) by a transform.  An element outside 0..9 in
-  // either takes the place-by-place loop, O(n m) in their significant
-  // lengths.
+  // up to about 1200 digits, then as Karatsuba's n^1.58, from about 7300
+  // digits as Toom-3's n^1.46, and from about 13000 digits O(n log n) by a
+  // transform.  An element outside 0..9 in either takes the place-by-place
+  // loop, O(n m) in their significant lengths.
   //   fixedint(3, 25) * fixedint(3, 40)   -> 0     (1000 wrapped to 3 digits)
   fixedint operator*(fixedint x) const;
 
