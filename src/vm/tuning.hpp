@@ -16,11 +16,11 @@ constexpr std::size_t karatsubathreshold = 64;
 constexpr std::size_t karatsubasquarethreshold = 112;
 // Products from this size split in thirds by Toom-3, when the shorter
 // factor is longer than two thirds of the longer; below it, Karatsuba.
-constexpr std::size_t toomthreshold = 192;
+constexpr std::size_t toomthreshold = 224;
 // The same for squares.
-constexpr std::size_t toomsquarethreshold = 208;
+constexpr std::size_t toomsquarethreshold = 224;
 // Products from this size go through the number-theoretic transform.
-constexpr std::size_t nttthreshold = 680;
+constexpr std::size_t nttthreshold = 760;
 // The same for squares.
 constexpr std::size_t nttsquarethreshold = 850;
 // Low products from this size split into a full and two low products;

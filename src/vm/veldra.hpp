@@ -257,7 +257,7 @@ public:
   fixedint operator-(fixedint x);
   // Product modulo 10^size of numbers of equal length; never throws on
   // overflow.  Only the low size places are computed: O(n^2) in the length
-  // up to about 1200 digits, then as Karatsuba's n^1.58, from about 7300
+  // up to about 1200 digits, then as Karatsuba's n^1.58, from about 8500
   // digits as Toom-3's n^1.46, and from about 13000 digits O(n log n) by a
   // transform.  An element outside 0..9 in either takes the place-by-place
   // loop, O(n m) in their significant lengths.
